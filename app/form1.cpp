@@ -1,0 +1,309 @@
+#include "app/form1.h"
+
+#include "app/icons.h"
+#include "app/tab_strip.h"
+#include "platform/output_seams.h"
+
+#include <QAction>
+#include <QDate>
+#include <QFont>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTime>
+#include <QToolButton>
+
+namespace tesvaron {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto DateTick = 1000ms;
+constexpr auto FindcomTick = 600ms;
+constexpr auto RealTick = 1500ms;
+constexpr auto ReadTick = 30ms;
+constexpr auto ReplyTimeout = 2500ms;
+
+// "宋体" (SimSun) is a Windows face; a Song-style CJK face with a bold weight stands in for it.
+void substituteSongFace()
+{
+    static const bool once = [] {
+        const QStringList song{QStringLiteral("Noto Serif CJK SC"),
+                               QStringLiteral("Noto Serif CJK"), QStringLiteral("AR PL UMing CN")};
+        QFont::insertSubstitutions(QStringLiteral("宋体"), song);
+        QFont::insertSubstitutions(QStringLiteral("SimSun"), song);
+        return true;
+    }();
+    Q_UNUSED(once);
+}
+
+QFont songFont(qreal points, bool bold)
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+// The locale's time of day with seconds, without a time zone.
+QString localTimeText(const QTime& time)
+{
+    const QLocale locale;
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    format = format.trimmed();
+    if (!format.contains(QLatin1Char('s')))
+        format = locale.timeFormat(QLocale::ShortFormat) + ":ss";
+    return locale.toString(time, format);
+}
+
+QLabel* label(QWidget* parent, const QString& text, const QRect& geometry, const QFont& font)
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(geometry);
+    l->setFont(font);
+    return l;
+}
+
+} // namespace
+
+void enable(QWidget* widget, bool on)
+{
+    widget->setEnabled(on);
+}
+void enable(QAction* action, bool on)
+{
+    action->setEnabled(on);
+}
+void enable(QMenu* menu, bool on)
+{
+    menu->menuAction()->setEnabled(on);
+}
+void enable(PeriodicTimer* timer, bool on)
+{
+    timer->setEnabled(on);
+}
+bool isEnabled(QMenu* menu)
+{
+    return menu->menuAction()->isEnabled();
+}
+
+Form1::Form1(Form1Seams seams, QWidget* parent)
+    : QMainWindow(parent), messageBox_(std::move(seams.messageBox)),
+      output_(std::move(seams.output))
+{
+    substituteSongFace();
+    if (!messageBox_) messageBox_ = std::make_unique<QtMessageBox>();
+    if (!output_) output_ = OutputSeams::real();
+
+    MSComm1 = new CommControl(seams.serial ? seams.serial : new QtSerialBackend, this);
+    Timer_date = new PeriodicTimer(DateTick, seams.clock, this);
+    Timer_findcom = new PeriodicTimer(FindcomTick, seams.clock, this);
+    Timer_real = new PeriodicTimer(RealTick, seams.clock, this);
+    Timer_read = new PeriodicTimer(ReadTick, seams.clock, this);
+    Timer_timeout = new PeriodicTimer(ReplyTimeout, seams.clock, this);
+
+    buildWidgets();
+    buildMenus();
+    connectHandlers();
+
+    Timer_date->setEnabled(true);
+    Timer_findcom->setEnabled(true);
+    Timer_timeout->setEnabled(true);
+
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildWidgets()
+{
+    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowIcon(icons::window());
+
+    auto* client = new QWidget(this);
+    client->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(client);
+
+    TabStrip1 = new TabStrip({QStringLiteral("实时监控"), QStringLiteral("历史记录")}, client);
+    TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
+    TabStrip1->setGeometry(64, 56, 545, 529);
+    TabStrip1->setFont(songFont(12, true));
+
+    Frame_realtime = new QGroupBox(client);
+    Frame_realtime->setObjectName(QStringLiteral("Frame_realtime"));
+    Frame_realtime->setGeometry(72, 96, 529, 481);
+    const QFont caption = songFont(27.75, true);
+    const QFont value = songFont(36, true);
+    Lab_testpro = label(Frame_realtime, QStringLiteral("对地电压:"), {48, 112, 176, 41}, caption);
+    Lab_value_lg = label(Frame_realtime, QStringLiteral("0.0kV"), {240, 104, 241, 53}, value);
+    Label2 = label(Frame_realtime, QStringLiteral("  线电压:"), {48, 224, 178, 41}, caption);
+    Lab_value_ll = label(Frame_realtime, QStringLiteral("0.0kV"), {240, 216, 241, 53}, value);
+    Label1 = label(Frame_realtime, QStringLiteral("  电  流:"), {48, 336, 180, 41}, caption);
+    Lab_value_a = label(Frame_realtime, QStringLiteral("0.0A"), {240, 328, 241, 53}, value);
+
+    DataGrid = new FlexGrid(client);
+    DataGrid->setObjectName(QStringLiteral("DataGrid"));
+    DataGrid->setFont(songFont(9, false));
+    DataGrid->horizontalHeader()->setFont(songFont(9, false));
+
+    Progress_read = new QProgressBar(client);
+    Progress_read->setObjectName(QStringLiteral("Progress_read"));
+    Progress_read->setGeometry(200, 272, 257, 15);
+    Progress_read->setTextVisible(false);
+    Progress_read->hide();
+
+    struct ButtonSpec
+    {
+        QToolButton** field;
+        const char* name;
+        QString text;
+        QIcon icon;
+        int top;
+        int iconSide;
+    };
+    const ButtonSpec buttons[] = {
+        {&Button_read, "Button_read", QStringLiteral("读取"), icons::read(), 56, 32},
+        {&Button_save, "Button_save", QStringLiteral("保存"), icons::save(), 136, 32},
+        {&Button_clear, "Button_clear", QStringLiteral("清空"), icons::clear(), 208, 32},
+        {&Button_print, "Button_print", QStringLiteral("打印"), icons::print(), 280, 32},
+        {&Button_help, "Button_help", QStringLiteral("帮助"), icons::help(), 352, 24},
+        {&Button_close, "Button_close", QStringLiteral("关闭"), icons::close(), 424, 32},
+    };
+    for (const ButtonSpec& b : buttons) {
+        auto* button = new QToolButton(client);
+        button->setObjectName(QString::fromLatin1(b.name));
+        button->setText(b.text);
+        button->setIcon(b.icon);
+        button->setIconSize(QSize(b.iconSide, b.iconSide));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->setGeometry(664, b.top, 73, 57);
+        *b.field = button;
+    }
+    Button_clear->setEnabled(false);
+
+    LabComsta = label(client, QStringLiteral("串口状态"), {656, 512, 97, 25}, songFont(12, false));
+    Lab_rtsta = label(client, QStringLiteral("连接失败"), {656, 552, 97, 25}, songFont(12, false));
+
+    StatusBar1 = new QStatusBar(client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setGeometry(0, 617, 777, 33);
+    const int widths[3] = {96, 583, 96};
+    const QString texts[3] = {QStringLiteral("date"),
+                              QStringLiteral("无线高压验电器（带电压指示）"),
+                              QStringLiteral("time")};
+    for (int i = 0; i < 3; ++i) {
+        StatusPanels[i] = new QLabel(texts[i], StatusBar1);
+        StatusPanels[i]->setFixedWidth(widths[i]);
+        StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        StatusBar1->addWidget(StatusPanels[i]);
+    }
+    StatusBar1->setContentsMargins(0, 0, 0, 0);
+    StatusBar1->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; margin: 0px; }"));
+
+    setTabOrder(TabStrip1->tabBar(), DataGrid);
+    setTabOrder(DataGrid, Button_read);
+    setTabOrder(Button_read, Button_save);
+    setTabOrder(Button_save, Button_clear);
+    setTabOrder(Button_clear, Button_print);
+    setTabOrder(Button_print, Button_help);
+    setTabOrder(Button_help, Button_close);
+}
+
+void Form1::buildMenus()
+{
+    menufile = menuBar()->addMenu(QStringLiteral("文件"));
+    menuread = menufile->addAction(QStringLiteral("读取"));
+    menusave = menufile->addAction(QStringLiteral("保存"));
+    menuclose = menufile->addAction(QStringLiteral("关闭"));
+    menuoprate = menuBar()->addMenu(QStringLiteral("操作"));
+    menuclear = menuoprate->addAction(QStringLiteral("清空"));
+    menuprint = menuoprate->addAction(QStringLiteral("打印"));
+    menuhelp = menuBar()->addMenu(QStringLiteral("帮助"));
+    menuabout = menuhelp->addAction(QStringLiteral("关于软件"));
+    menufile->setObjectName(QStringLiteral("menufile"));
+    menuoprate->setObjectName(QStringLiteral("menuoprate"));
+    menuhelp->setObjectName(QStringLiteral("menuhelp"));
+    menuBar()->setNativeMenuBar(false);
+}
+
+void Form1::connectHandlers()
+{
+    connect(TabStrip1, &TabStrip::Click, this, &Form1::TabStrip1_Click);
+    connect(Button_read, &QToolButton::clicked, this, &Form1::Button_read_Click);
+    connect(Button_save, &QToolButton::clicked, this, &Form1::Button_save_Click);
+    connect(Button_clear, &QToolButton::clicked, this, &Form1::Button_clear_Click);
+    connect(Button_print, &QToolButton::clicked, this, &Form1::Button_print_Click);
+    connect(Button_help, &QToolButton::clicked, this, &Form1::Button_help_Click);
+    connect(Button_close, &QToolButton::clicked, this, &Form1::Button_close_Click);
+    connect(menuread, &QAction::triggered, this, &Form1::menuread_Click);
+    connect(menusave, &QAction::triggered, this, &Form1::menusave_Click);
+    connect(menuclose, &QAction::triggered, this, &Form1::menuclose_Click);
+    connect(menuclear, &QAction::triggered, this, &Form1::menuclear_Click);
+    connect(menuprint, &QAction::triggered, this, &Form1::menuprint_Click);
+    connect(menuabout, &QAction::triggered, this, &Form1::menuabout_Click);
+    connect(Timer_date, &PeriodicTimer::Timer, this, &Form1::Timer_date_Timer);
+    connect(Timer_findcom, &PeriodicTimer::Timer, this, &Form1::Timer_findcom_Timer);
+    connect(Timer_real, &PeriodicTimer::Timer, this, &Form1::Timer_real_Timer);
+    connect(Timer_read, &PeriodicTimer::Timer, this, &Form1::Timer_read_Timer);
+    connect(Timer_timeout, &PeriodicTimer::Timer, this, &Form1::Timer_timeout_Timer);
+    connect(MSComm1, &CommControl::OnComm, this, &Form1::MSComm1_OnComm);
+}
+
+void Form1::Form_Load()
+{
+    RealMode = true;
+    ComFound = false;
+    ComNo = 1;
+    LinkState = 0;
+    RecTotal = 0;
+    RecBlock = 0;
+    enable(Button_read, false);
+    enable(menuread, false);
+    Timer_date_Timer();
+    enable(Timer_findcom, true);
+    GridInit();
+    DataGrid->hide();
+    Frame_realtime->show();
+}
+
+void Form1::Timer_date_Timer()
+{
+    StatusPanels[0]->setText(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    StatusPanels[2]->setText(localTimeText(QTime::currentTime()));
+}
+
+void Form1::GridInit()
+{
+    DataGrid->setLeft(1000);
+    DataGrid->setTop(1440);
+    DataGrid->setHeight(7075);
+    DataGrid->setWidth(7500);
+    DataGrid->setRows(100);
+    DataGrid->setCols(4);
+    for (int c = 0; c < DataGrid->Cols(); ++c) {
+        DataGrid->setColWidth(c, 1800);
+        DataGrid->setColAlignment(c, FlexGrid::AlignCenterCenter);
+    }
+    for (int r = 0; r < DataGrid->Rows(); ++r)
+        DataGrid->setRowHeight(r, 300);
+    for (int c = 0; c < DataGrid->Cols(); ++c)
+        for (int r = 0; r < DataGrid->Rows(); ++r)
+            DataGrid->setTextMatrix(r, c, QString());
+    for (int r = 1; r <= 99; ++r)
+        DataGrid->setTextMatrix(r, 0, QString::number(r));
+    DataGrid->setTextMatrix(0, 0, QStringLiteral("NO."));
+    DataGrid->setTextMatrix(0, 1, QStringLiteral("对地电压"));
+    DataGrid->setTextMatrix(0, 2, QStringLiteral("    线电压  "));
+    DataGrid->setTextMatrix(0, 3, QStringLiteral("   电      流"));
+}
+
+} // namespace tesvaron

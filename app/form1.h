@@ -1,0 +1,168 @@
+#pragma once
+// The program's only window: every widget, every link state field and every handler.
+// Handlers live beside their subsystem: app/ (window, views, commands), link/ (port, requests,
+// ticks), replies/ (decoding, display, history rows), output/ (saving, printing).
+
+#include "platform/comm_control.h"
+#include "platform/flex_grid.h"
+#include "platform/message_box.h"
+#include "platform/periodic_timer.h"
+#include "replies/reply_frame.h"
+
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QStatusBar;
+class QToolButton;
+
+namespace tesvaron {
+
+class TabStrip;
+class OutputSeams;
+
+// What the window uses of the platform; a default-constructed set means the real things.
+struct Form1Seams
+{
+    VirtualClock* clock = nullptr;              // null: real timers
+    SerialBackend* serial = nullptr;            // taken over; null: the system's ports
+    std::unique_ptr<MessageBoxSeam> messageBox; // null: Qt message boxes
+    std::shared_ptr<OutputSeams> output;        // null: Qt dialogs, printer, clipboard
+};
+
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Form1(Form1Seams seams = {}, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // --- link state ---
+    std::int16_t ComNo = 1;
+    bool ComFound = false;
+    std::uint8_t RxNeed = 0;
+    bool RealMode = true;
+    std::uint8_t LinkState = 0;
+    QByteArray RxBuf;
+    int RxCount = 0; // all bytes of a notification, also beyond 255
+    ReplyFrameBytes RxFrame{};
+    std::int16_t RecTotal = 0;
+    std::uint8_t RecBlock = 0;
+    QString VoltText;
+    QString VoltUnit;
+    QString CurrText;
+
+    // --- widgets ---
+    TabStrip* TabStrip1;
+    QGroupBox* Frame_realtime;
+    QLabel* Lab_testpro;
+    QLabel* Lab_value_lg;
+    QLabel* Label2;
+    QLabel* Lab_value_ll;
+    QLabel* Label1;
+    QLabel* Lab_value_a;
+    FlexGrid* DataGrid;
+    QProgressBar* Progress_read;
+    QToolButton* Button_read;
+    QToolButton* Button_save;
+    QToolButton* Button_clear;
+    QToolButton* Button_print;
+    QToolButton* Button_help;
+    QToolButton* Button_close;
+    QLabel* LabComsta;
+    QLabel* Lab_rtsta;
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanels[3];
+    CommControl* MSComm1;
+    PeriodicTimer* Timer_date;
+    PeriodicTimer* Timer_findcom;
+    PeriodicTimer* Timer_real;
+    PeriodicTimer* Timer_read;
+    PeriodicTimer* Timer_timeout;
+
+    QMenu* menufile;
+    QAction* menuread;
+    QAction* menusave;
+    QAction* menuclose;
+    QMenu* menuoprate;
+    QAction* menuclear;
+    QAction* menuprint;
+    QMenu* menuhelp;
+    QAction* menuabout;
+
+    // --- start-up (app/form1.cpp) ---
+    void Form_Load();
+    void Timer_date_Timer();
+    void GridInit();
+
+    // --- views and commands (app/commands.cpp) ---
+    void TabStrip1_Click();
+    void Button_read_Click();
+    void Button_clear_Click();
+    void Button_close_Click();
+    void Button_help_Click();
+    void menuread_Click() { Button_read_Click(); }
+    void menusave_Click() { Button_save_Click(); }
+    void menuclose_Click() { Button_close_Click(); }
+    void menuclear_Click() { Button_clear_Click(); }
+    void menuprint_Click() { Button_print_Click(); }
+    void menuabout_Click() { Button_help_Click(); }
+
+    // --- link (link/) ---
+    void ComOpen(std::int16_t port);
+    void CmdSend(std::uint8_t kind, std::int16_t start, std::int16_t count);
+    void Timer_findcom_Timer();
+    void Timer_real_Timer();
+    void Timer_read_Timer();
+    void Timer_timeout_Timer();
+    void MSComm1_OnComm();
+
+    // --- replies (replies/) ---
+    void DataDecode();
+    void RealtimeShow();
+    void HistoryShow(std::uint8_t rowOffset, std::uint8_t count);
+
+    // --- output (output/) ---
+    void Button_save_Click();
+    void RealSave();
+    void HistorySave();
+    void ExcelExport(const QString& fileName);
+    void Button_print_Click();
+
+    // Whether the window is still taking events (false once Close has run).
+    bool closing() const { return closing_; }
+
+    static constexpr int ClientWidth = 777;
+    static constexpr int ClientHeight = 650;
+    static constexpr const char* Caption = "Wireless High Voltage Tesvaron";
+    // The default title of a message box: the program's name.
+    static constexpr const char* ProgramName = "tesvaron";
+
+private:
+    void buildWidgets();
+    void buildMenus();
+    void connectHandlers();
+    void restoreCommands();
+    void endDownload();
+    bool downloadRunning() const;
+
+    std::unique_ptr<MessageBoxSeam> messageBox_;
+    std::shared_ptr<OutputSeams> output_;
+    bool closing_ = false;
+};
+
+// Enables or disables a command widget, a menu (its entry in the menu bar) or a timer.
+void enable(QWidget* widget, bool on);
+void enable(QAction* action, bool on);
+void enable(QMenu* menu, bool on);
+void enable(PeriodicTimer* timer, bool on);
+bool isEnabled(QMenu* menu);
+
+} // namespace tesvaron

@@ -1,0 +1,28 @@
+#pragma once
+// Workbook files written from a table of text cells.
+// A name ending in ".xlsx" gets Office Open XML; any other name an Excel 97-2003 (BIFF8)
+// workbook in a compound-file container.
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace tesvaron {
+
+struct SheetCell
+{
+    QString text;
+    bool centred = false;
+};
+
+// rows x columns, 0-based; cells[r][c] becomes worksheet cell (r + 1, c + 1).
+using SheetCells = std::vector<std::vector<SheetCell>>;
+
+// A complete BIFF8 .xls file (compound file with one "Workbook" stream, one sheet "Sheet1").
+QByteArray biff8Workbook(const SheetCells& cells);
+
+// Writes the workbook to `path` in the format its name asks for. Returns false with `error`
+// set when it cannot be written; a failure never leaves a partial file at `path`.
+bool writeWorkbookFile(const QString& path, const SheetCells& cells, QString* error);
+
+} // namespace tesvaron

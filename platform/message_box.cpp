@@ -1,0 +1,32 @@
+#include "platform/message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace tesvaron {
+
+QString displayLines(const QString& text)
+{
+    QString out = text;
+    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    while (out.endsWith(QLatin1Char('\n')))
+        out.chop(1);
+    return out;
+}
+
+void QtMessageBox::show(QWidget* parent, const QString& title, const QString& text, Icon icon)
+{
+    QMessageBox::Icon qicon = QMessageBox::NoIcon;
+    if (icon == Icon::Information) qicon = QMessageBox::Information;
+    if (icon == Icon::Exclamation) qicon = QMessageBox::Warning;
+    QMessageBox box(qicon, title, displayLines(text), QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void QtMessageBox::beep()
+{
+    QApplication::beep();
+}
+
+} // namespace tesvaron

@@ -1,0 +1,93 @@
+#pragma once
+// The platform pieces that saving and printing use: the shared file/print dialog, the screen
+// picture and clipboard, the printer and the spreadsheet automation. Tests put recording fakes
+// in their place.
+
+#include <QImage>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class QWidget;
+
+namespace tesvaron {
+
+// The common dialog shared by both save commands and printing. Its properties persist between
+// uses, the selected file-type index among them.
+class CommonDialog
+{
+public:
+    static constexpr int CancelErrorNumber = 32755;
+
+    virtual ~CommonDialog() = default;
+
+    QString FileName;
+    QString Filter;     // "description|pattern|description|pattern|"
+    QString DefaultExt; // ".jpg", ".txt", ".xls"
+    QString InitDir;
+    bool CancelError = false;
+    int Flags = 0;
+    int FilterIndex = 0; // 1-based index of the chosen file type; below 2 before the first use
+
+    // Modal save dialog. Returns 0 on OK (FileName and FilterIndex set) or 32755 on Cancel.
+    virtual int ShowSave(QWidget* parent) = 0;
+    // Modal print dialog. Returns 0 on OK, 32755 on Cancel, another number with `description`
+    // when no printer can be had.
+    virtual int ShowPrinter(QWidget* parent, QString* description) = 0;
+};
+
+// One item of a printed line.
+struct PrintItem
+{
+    enum Kind { Text, Advance, ToColumn } kind;
+    QString text; // Text
+    int columns;  // Advance: move right by this many columns; ToColumn: go to this column (1-based)
+};
+using PrintLine = std::vector<PrintItem>;
+
+// The printer the print dialog chose.
+class PrinterSeam
+{
+public:
+    virtual ~PrinterSeam() = default;
+    // Sets the vertical start position of the next line, in the printer's units.
+    virtual void setCurrentY(float y) = 0;
+    virtual void printLine(const PrintLine& items) = 0;
+    // Sends the printed lines as one job; false with `error` set when it could not.
+    virtual bool EndDoc(QString* error) = 0;
+};
+
+// The spreadsheet application's automation calls, in the order the export makes them.
+class WorkbookAutomation
+{
+public:
+    virtual ~WorkbookAutomation() = default;
+    virtual bool addWorkbook() = 0;
+    virtual bool firstWorksheet() = 0;
+    virtual bool setHorizontalAlignment(int row, int col, int alignment) = 0; // 1-based
+    virtual bool setValue(int row, int col, const QString& text) = 0;         // 1-based
+    virtual bool saveAs(const QString& fileName, QString* error) = 0;
+    virtual void closeWorkbook() = 0;
+    virtual void quit() = 0;
+};
+
+class OutputSeams
+{
+public:
+    virtual ~OutputSeams() = default;
+
+    virtual CommonDialog& dialog() = 0;
+    // A picture of what the screen (here: the window) shows now; empty when it cannot be taken.
+    virtual QImage grabScreen(QWidget* window) = 0;
+    virtual void setClipboardImage(const QImage& image) = 0;
+    virtual QImage clipboardImage() = 0;
+    virtual PrinterSeam& printer() = 0;
+    // "Create object": null when no spreadsheet component is available.
+    virtual std::unique_ptr<WorkbookAutomation> createWorkbookApplication() = 0;
+    // The default save folder: "c:\tesvaron" on Windows, ~/tesvaron elsewhere.
+    virtual QString defaultFolder() = 0;
+
+    static std::shared_ptr<OutputSeams> real();
+};
+
+} // namespace tesvaron

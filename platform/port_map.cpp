@@ -1,0 +1,107 @@
+#include "platform/port_map.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+#include <QSet>
+#include <algorithm>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace tesvaron {
+
+QString portLinkFolder()
+{
+    const QString own = qEnvironmentVariable("TESVARON_PORTS");
+    if (!own.isEmpty()) return own;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty()) return runtime + QStringLiteral("/tesvaron");
+#ifdef Q_OS_WIN
+    return QDir::tempPath() + QStringLiteral("/tesvaron");
+#else
+    return QStringLiteral("/tmp/tesvaron-%1").arg(::getuid());
+#endif
+}
+
+namespace {
+
+struct PortKey
+{
+    int group;
+    QString stem;
+    long long number;
+    QString name;
+};
+
+PortKey keyOf(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    static const QRegularExpression tail(QStringLiteral("^(.*?)(\\d+)$"));
+    const auto m = tail.match(name);
+    const QString stem = m.hasMatch() ? m.captured(1) : name;
+    const long long number = m.hasMatch() ? m.captured(2).toLongLong() : -1;
+    int group = 2;
+    if (stem == QLatin1String("ttyUSB"))
+        group = 0;
+    else if (stem == QLatin1String("ttyACM"))
+        group = 1;
+    return {group, stem, number, name};
+}
+
+} // namespace
+
+QStringList orderSystemPorts(QStringList names)
+{
+    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const PortKey ka = keyOf(a), kb = keyOf(b);
+        if (ka.group != kb.group) return ka.group < kb.group;
+        if (ka.stem != kb.stem) return ka.stem < kb.stem;
+        if (ka.number != kb.number) return ka.number < kb.number;
+        return ka.name < kb.name;
+    });
+    return names;
+}
+
+QString mapComPort(int n, const QMap<int, QString>& links, const QStringList& systemPorts)
+{
+    if (n < FirstComNumber || n > LastComNumber) return {};
+    if (links.contains(n)) return links.value(n);
+    int next = 0;
+    for (int number = FirstComNumber; number <= n; ++number) {
+        if (links.contains(number)) continue;
+        if (number == n) return next < systemPorts.size() ? systemPorts.at(next) : QString();
+        ++next;
+    }
+    return {};
+}
+
+QString resolveComPort(int n)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(n);
+#else
+    QMap<int, QString> links;
+    QSet<QString> linkedDevices;
+    const QDir folder(portLinkFolder());
+    for (int number = FirstComNumber; number <= LastComNumber; ++number) {
+        const QFileInfo link(folder.filePath(QStringLiteral("COM%1").arg(number)));
+        if (!link.isSymLink() && !link.exists()) continue;
+        links.insert(number, link.absoluteFilePath());
+        const QString target = link.canonicalFilePath();
+        if (!target.isEmpty()) linkedDevices.insert(target);
+    }
+    if (links.contains(n)) return links.value(n);
+
+    QStringList system;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        const QString device = info.systemLocation();
+        if (!linkedDevices.contains(QFileInfo(device).canonicalFilePath())) system << device;
+    }
+    return mapComPort(n, links, orderSystemPorts(system));
+#endif
+}
+
+} // namespace tesvaron

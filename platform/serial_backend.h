@@ -1,0 +1,62 @@
+#pragma once
+// The byte pipe under the comm control: a real serial device, or an in-process peer in tests.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QSerialPort;
+
+namespace tesvaron {
+
+enum class OpenOutcome {
+    Opened,
+    NotFound, // the number names no usable device
+    InUse,    // another program holds the device
+    Failed,   // anything else; the port stays closed
+};
+
+class SerialBackend : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Opens COM n at 9600 8N1 without flow control. `detail` names the device it resolved to
+    // and, on failure, the system's reason.
+    virtual OpenOutcome open(int comNumber, QString* detail) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Returns once the bytes are handed to the driver, so a clear of the send queue cannot cut
+    // them.
+    virtual bool write(const QByteArray& bytes) = 0;
+    virtual qint64 bytesAvailable() const = 0;
+    virtual QByteArray readAll() = 0;
+    virtual void clearInput() = 0;
+    virtual void clearOutput() = 0;
+
+signals:
+    void readyRead();
+};
+
+// SerialBackend over QSerialPort, with COM numbers mapped by the port map.
+class QtSerialBackend : public SerialBackend
+{
+    Q_OBJECT
+public:
+    explicit QtSerialBackend(QObject* parent = nullptr);
+
+    OpenOutcome open(int comNumber, QString* detail) override;
+    void close() override;
+    bool isOpen() const override;
+    bool write(const QByteArray& bytes) override;
+    qint64 bytesAvailable() const override;
+    QByteArray readAll() override;
+    void clearInput() override;
+    void clearOutput() override;
+
+private:
+    QSerialPort* port_;
+};
+
+} // namespace tesvaron
