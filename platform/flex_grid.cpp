@@ -8,6 +8,8 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent)
 {
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
+    horizontalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setHighlightSections(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -60,14 +62,15 @@ void FlexGrid::setTextMatrix(int row, int col, const QString& text)
 
 int FlexGrid::RowHeight(int row) const
 {
-    if (row == 0) return horizontalHeader()->height() * TwipsPerPixel;
+    if (row == 0) return headerHeight_ * TwipsPerPixel;
     return rowHeight(row - 1) * TwipsPerPixel;
 }
 
 void FlexGrid::setRowHeight(int row, int twips)
 {
     if (row == 0) {
-        horizontalHeader()->setFixedHeight(pixels(twips));
+        headerHeight_ = pixels(twips);
+        horizontalHeader()->setFixedHeight(headerHeight_);
         return;
     }
     if (row - 1 < rowCount()) QTableWidget::setRowHeight(row - 1, pixels(twips));

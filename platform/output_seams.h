@@ -18,6 +18,8 @@ class CommonDialog
 {
 public:
     static constexpr int CancelErrorNumber = 32755;
+    // Flags of the print dialog: hide the page-range choice.
+    static constexpr int NoPageNums = 0x8;
 
     virtual ~CommonDialog() = default;
 
@@ -31,8 +33,8 @@ public:
 
     // Modal save dialog. Returns 0 on OK (FileName and FilterIndex set) or 32755 on Cancel.
     virtual int ShowSave(QWidget* parent) = 0;
-    // Modal print dialog. Returns 0 on OK, 32755 on Cancel, another number with `description`
-    // when no printer can be had.
+    // Modal print dialog; on OK the printer seam prints to the printer chosen. Returns 0 on OK,
+    // 32755 on Cancel, another number with `description` when no printer can be had.
     virtual int ShowPrinter(QWidget* parent, QString* description) = 0;
 };
 
@@ -41,7 +43,7 @@ struct PrintItem
 {
     enum Kind { Text, Advance, ToColumn } kind;
     QString text; // Text
-    int columns;  // Advance: move right by this many columns; ToColumn: go to this column (1-based)
+    int columns = 0; // Advance: move right by this many columns; ToColumn: go to this column (1-based)
 };
 using PrintLine = std::vector<PrintItem>;
 
@@ -50,8 +52,10 @@ class PrinterSeam
 {
 public:
     virtual ~PrinterSeam() = default;
-    // Sets the vertical start position of the next line, in the printer's units.
+    // Sets the vertical position of the next line, in twips (1/1440 inch) from the top of the
+    // printable area.
     virtual void setCurrentY(float y) = 0;
+    // Prints the items left to right on the current line, then moves to the next line.
     virtual void printLine(const PrintLine& items) = 0;
     // Sends the printed lines as one job; false with `error` set when it could not.
     virtual bool EndDoc(QString* error) = 0;
@@ -66,6 +70,7 @@ public:
     virtual bool firstWorksheet() = 0;
     virtual bool setHorizontalAlignment(int row, int col, int alignment) = 0; // 1-based
     virtual bool setValue(int row, int col, const QString& text) = 0;         // 1-based
+    // Stores the workbook under `fileName`; false with `error` set when it could not.
     virtual bool saveAs(const QString& fileName, QString* error) = 0;
     virtual void closeWorkbook() = 0;
     virtual void quit() = 0;
@@ -79,7 +84,9 @@ public:
     virtual CommonDialog& dialog() = 0;
     // A picture of what the screen (here: the window) shows now; empty when it cannot be taken.
     virtual QImage grabScreen(QWidget* window) = 0;
+    // Replaces what the clipboard holds with the picture (a null picture changes nothing).
     virtual void setClipboardImage(const QImage& image) = 0;
+    // The picture the clipboard holds; null when it holds none.
     virtual QImage clipboardImage() = 0;
     virtual PrinterSeam& printer() = 0;
     // "Create object": null when no spreadsheet component is available.
@@ -87,6 +94,8 @@ public:
     // The default save folder: "c:\tesvaron" on Windows, ~/tesvaron elsewhere.
     virtual QString defaultFolder() = 0;
 
+    // The real ones: Qt dialogs, the window's picture, the system clipboard, QPrinter and the
+    // workbook writer.
     static std::shared_ptr<OutputSeams> real();
 };
 
