@@ -1,0 +1,87 @@
+#include "output/text_files.h"
+
+#include <QStringEncoder>
+
+namespace tesvaron {
+
+namespace {
+
+const QString kGroundTitle = QStringLiteral("    对地电压    ");
+const QString kLineTitle = QStringLiteral("         线电压    ");
+const QString kCurrentTitle = QStringLiteral("         电     流    ");
+
+const QString kHistoryHeader = QStringLiteral("     NO.     对地电压     线电压     电    流");
+
+constexpr int kFirstRow = 1;
+constexpr int kLastRow = 99;
+// 1-based start columns of the four cells of a history row.
+constexpr int kCellColumns[] = {10, 18, 30, 42};
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// Builds text one line at a time so that column positions are counted in characters, the way
+// the fixed-column layout is defined, not in GBK bytes.
+class ColumnWriter
+{
+public:
+    void advanceTo(int column)
+    {
+        const int wanted = column - 1;
+        if (m_lineLength > wanted) {
+            m_text += kCrLf;
+            m_lineLength = 0;
+        }
+        if (m_lineLength < wanted) {
+            m_text += QString(wanted - m_lineLength, QLatin1Char(' '));
+            m_lineLength = wanted;
+        }
+    }
+
+    void write(const QString& text)
+    {
+        m_text += text;
+        m_lineLength += int(text.size());
+    }
+
+    void endLine()
+    {
+        m_text += kCrLf;
+        m_lineLength = 0;
+    }
+
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_text;
+    int m_lineLength = 0;
+};
+
+} // namespace
+
+QByteArray toGbk(const QString& text)
+{
+    QStringEncoder encoder("GBK");
+    return encoder.encode(text);
+}
+
+QByteArray realtimeTextFile(const QString& ground, const QString& line, const QString& current)
+{
+    return toGbk(kGroundTitle + ground + kCrLf + kLineTitle + line + kCrLf + kCurrentTitle +
+                 current + kCrLf);
+}
+
+QByteArray historyTextFile(const CellReader& cell)
+{
+    ColumnWriter out;
+    out.write(kHistoryHeader);
+    out.endLine();
+    for (int row = kFirstRow; row <= kLastRow; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            out.advanceTo(kCellColumns[column]);
+            out.write(cell(row, column));
+        }
+    }
+    return toGbk(out.text());
+}
+
+} // namespace tesvaron

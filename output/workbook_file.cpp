@@ -1,0 +1,78 @@
+#include "output/workbook_file.h"
+
+#include "output/atomic_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+#include <xlsxwriter.h>
+
+namespace tesvaron {
+
+namespace {
+
+// Excel's limit on the length of a cell text.
+constexpr int kMaxCellChars = 32767;
+
+QString xlsxError(const QString& path, const QString& reason)
+{
+    return QStringLiteral("无法生成表格文件 %1：%2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+// libxlsxwriter only writes to a named file; it writes to a scratch file first and the result
+// is then put in place with the same one-step replacement as every other saved file, which
+// also keeps the permissions of a file being replaced.
+bool writeXlsx(const QString& path, const SheetCells& cells, QString* error)
+{
+    const auto fail = [&](const QString& reason) {
+        if (error) *error = xlsxError(path, reason);
+        return false;
+    };
+
+    QTemporaryFile scratch(QDir::tempPath() + QStringLiteral("/tesvaron-XXXXXX.xlsx"));
+    if (!scratch.open()) return fail(scratch.errorString());
+    scratch.close();
+
+    const QByteArray scratchName = QFile::encodeName(scratch.fileName());
+    lxw_workbook* workbook = workbook_new(scratchName.constData());
+    if (!workbook) return fail(QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
+    lxw_format* centred = workbook_add_format(workbook);
+    format_set_align(centred, LXW_ALIGN_CENTER);
+
+    lxw_error cellError = LXW_NO_ERROR;
+    for (size_t r = 0; r < cells.size() && cellError == LXW_NO_ERROR; ++r) {
+        for (size_t c = 0; c < cells[r].size() && cellError == LXW_NO_ERROR; ++c) {
+            const SheetCell& cell = cells[r][c];
+            lxw_format* format = cell.centred ? centred : nullptr;
+            if (cell.text.isEmpty()) {
+                if (format)
+                    cellError = worksheet_write_blank(sheet, lxw_row_t(r), lxw_col_t(c), format);
+            } else {
+                const QByteArray utf8 = cell.text.left(kMaxCellChars).toUtf8();
+                cellError = worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c),
+                                                   utf8.constData(), format);
+            }
+        }
+    }
+    // Closing also frees the workbook, so it runs even after a cell failed.
+    const lxw_error closeError = workbook_close(workbook);
+    if (cellError != LXW_NO_ERROR) return fail(QString::fromUtf8(lxw_strerror(cellError)));
+    if (closeError != LXW_NO_ERROR) return fail(QString::fromUtf8(lxw_strerror(closeError)));
+
+    if (!scratch.open()) return fail(scratch.errorString());
+    const QByteArray bytes = scratch.readAll();
+    if (scratch.error() != QFileDevice::NoError) return fail(scratch.errorString());
+    return writeFileAtomically(path, bytes, error);
+}
+
+} // namespace
+
+bool writeWorkbookFile(const QString& path, const SheetCells& cells, QString* error)
+{
+    if (path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
+        return writeXlsx(path, cells, error);
+    return writeFileAtomically(path, biff8Workbook(cells), error);
+}
+
+} // namespace tesvaron
