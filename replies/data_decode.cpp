@@ -103,13 +103,14 @@ void Form1::DataDecode()
     case ReplyRefused:
         enable(Timer_timeout, false);
         LinkState = 2;
-        // Refused in the middle of a download: nothing more will come, so end it as a
-        // timeout would rather than leave the commands disabled.
-        if (downloadRunning()) endDownload();
         break;
     default:
         break;
     }
+    // A reply that stops the reply timer without asking for more (a refusal, or a poll's
+    // answer to a block request) would leave a download waiting for nothing, with every
+    // command disabled: end it as the timeout would.
+    if (downloadRunning() && !Timer_timeout->Enabled() && !Timer_read->Enabled()) endDownload();
 }
 
 void Form1::restoreCommands()

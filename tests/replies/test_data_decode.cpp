@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QToolButton>
 
 using namespace tesvaron;
 using namespace tesvaron::test;
@@ -203,6 +204,46 @@ private slots:
         QVERIFY(!f.Timer_timeout->Enabled());
         QVERIFY(!f.Timer_real->Enabled());
         QCOMPARE(f.Lab_value_lg->text(), before);
+    }
+
+    void replyThatEndsNothingDuringADownload_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("startTickWaiting"); // the record count has not been asked yet
+        QTest::addColumn<bool>("commandsBack");
+        QTest::newRow("probe answer to a block request") << frame(hex("040555aa")) << false << true;
+        QTest::newRow("realtime answer to a block request") << frame(hex("060600640001")) << false << true;
+        QTest::newRow("refusal") << frame(hex("02f1")) << false << true;
+        // The poll that was open when Read was pressed: the start tick still has work to do.
+        QTest::newRow("poll answer before the count") << frame(hex("040555aa")) << true << false;
+        QTest::newRow("refusal before the count") << frame(hex("02f1")) << true << false;
+        // Bad checksum: the reply timer runs on and ends the download later.
+        QTest::newRow("bad checksum") << hex("b1040555aaff") << false << false;
+    }
+
+    void replyThatEndsNothingDuringADownload()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, startTickWaiting);
+        QFETCH(bool, commandsBack);
+        FormRig rig;
+        Form1& f = *rig.form;
+        f.ComFound = true;
+        f.TabStrip1->clickTab(2);
+        f.Button_read_Click();
+        f.Timer_read->setEnabled(startTickWaiting);
+        f.RecTotal = 25;
+        f.RecBlock = 1;
+        f.Progress_read->show();
+        receive(f, reply);
+        QCOMPARE(f.TabStrip1->isEnabled(), commandsBack);
+        QCOMPARE(f.Button_save->isEnabled(), commandsBack);
+        if (commandsBack) {
+            QCOMPARE(f.RecBlock, 0);
+            QVERIFY(!f.Progress_read->isVisibleTo(&f));
+            QVERIFY(f.Timer_real->Enabled());
+            QVERIFY(f.Button_read->isEnabled());
+        }
     }
 
     void randomBuffersStayInBounds()
