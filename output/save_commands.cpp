@@ -1,9 +1,73 @@
 // Saving the realtime view and the history table.
 
 #include "app/form1.h"
+#include "output/atomic_file.h"
+#include "output/text_files.h"
 #include "platform/output_seams.h"
 
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QLabel>
+
 namespace tesvaron {
+
+namespace {
+
+const QString RealFilter = QStringLiteral("jpg格式 (*.jpg)|*.jpg|txt格式 (*.txt)|*.txt|");
+const QString RealPictureExt = QStringLiteral(".jpg");
+const QString RealTextExt = QStringLiteral(".txt");
+const QString HistoryFilter = QStringLiteral("txt格式 (*.txt)|*.txt|excel格式 (*.xls)|*.xls|");
+const QString HistoryTextExt = QStringLiteral(".txt");
+const QString HistoryWorkbookExt = QStringLiteral(".xls");
+constexpr int AlignCentre = 3;
+constexpr int JpegQuality = 90;
+
+// Steps 1 to 5 of the save dialog sequence, shared by both save commands.
+void prepareSaveDialog(CommonDialog& dialog, const QString& filter, const QString& firstExt,
+                       const QString& secondExt, const QString& folder)
+{
+    dialog.FileName.clear();
+    dialog.Filter = filter;
+    dialog.DefaultExt = dialog.FilterIndex < 2 ? firstExt : secondExt;
+    dialog.InitDir = folder;
+    // A folder that cannot be made is no reason to stop: the dialog opens elsewhere.
+    const QString path = QDir::fromNativeSeparators(folder);
+    if (!QFileInfo::exists(path)) QDir().mkpath(path);
+}
+
+// "jpg格式" promises a JPEG; other names keep the bitmap the picture save always wrote.
+QByteArray pictureFormat(const QString& fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")) return "JPEG";
+    if (suffix == QLatin1String("png")) return "PNG";
+    return "BMP";
+}
+
+bool encodePicture(const QImage& picture, const QString& fileName, QByteArray* bytes,
+                   QString* error)
+{
+    QBuffer buffer(bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, pictureFormat(fileName));
+    if (writer.format() == "JPEG") writer.setQuality(JpegQuality);
+    if (writer.write(picture)) return true;
+    *error = QStringLiteral("图片无法编码：") + writer.errorString();
+    return false;
+}
+
+void showSaveFailure(MessageBoxSeam& box, QWidget* parent, const QString& fileName,
+                     const QString& reason)
+{
+    box.show(parent, QStringLiteral("保存失败"),
+             QStringLiteral("文件未能保存：") + QDir::toNativeSeparators(fileName) +
+                 QStringLiteral("\r\n") + reason,
+             MessageBoxSeam::Icon::Exclamation);
+}
+
+} // namespace
 
 void Form1::Button_save_Click()
 {
@@ -13,8 +77,80 @@ void Form1::Button_save_Click()
         HistorySave();
 }
 
-void Form1::RealSave() {}
-void Form1::HistorySave() {}
-void Form1::ExcelExport(const QString&) {}
+void Form1::RealSave()
+{
+    CommonDialog& dialog = output_->dialog();
+    prepareSaveDialog(dialog, RealFilter, RealPictureExt, RealTextExt, output_->defaultFolder());
+
+    // The picture is taken before the dialog opens, so the dialog is not in it.
+    if (dialog.FilterIndex < 2) output_->setClipboardImage(output_->grabScreen(this));
+
+    dialog.CancelError = true;
+    if (dialog.ShowSave(this) == CommonDialog::CancelErrorNumber) return;
+
+    const QString fileName = dialog.FileName;
+    QString error;
+    if (dialog.FilterIndex < 2) {
+        // Whatever the clipboard holds now; without a picture there is nothing to save.
+        const QImage picture = output_->clipboardImage();
+        if (picture.isNull()) return;
+        QByteArray bytes;
+        if (!encodePicture(picture, fileName, &bytes, &error) ||
+            !writeFileAtomically(fileName, bytes, &error))
+            showSaveFailure(*messageBox_, this, fileName, error);
+    } else {
+        const QByteArray text =
+            realtimeTextFile(Lab_value_lg->text(), Lab_value_ll->text(), Lab_value_a->text());
+        if (!writeFileAtomically(fileName, text, &error))
+            showSaveFailure(*messageBox_, this, fileName, error);
+    }
+}
+
+void Form1::HistorySave()
+{
+    CommonDialog& dialog = output_->dialog();
+    prepareSaveDialog(dialog, HistoryFilter, HistoryTextExt, HistoryWorkbookExt,
+                      output_->defaultFolder());
+
+    dialog.CancelError = true;
+    if (dialog.ShowSave(this) == CommonDialog::CancelErrorNumber) return;
+
+    const QString fileName = dialog.FileName;
+    if (dialog.FilterIndex < 2) {
+        const QByteArray text =
+            historyTextFile([this](int row, int col) { return DataGrid->TextMatrix(row, col); });
+        QString error;
+        if (!writeFileAtomically(fileName, text, &error))
+            showSaveFailure(*messageBox_, this, fileName, error);
+    } else {
+        ExcelExport(fileName);
+    }
+}
+
+// A failing step ends the export and is reported here; the workbook is then neither closed nor
+// the application quit, only let go.
+void Form1::ExcelExport(const QString& fileName)
+{
+    const auto fail = [&](const QString& reason) {
+        showSaveFailure(*messageBox_, this, fileName, reason);
+    };
+    const std::unique_ptr<WorkbookAutomation> excel = output_->createWorkbookApplication();
+    if (!excel) return fail(QStringLiteral("没有可用的电子表格组件"));
+    if (!excel->addWorkbook() || !excel->firstWorksheet())
+        return fail(QStringLiteral("无法新建工作簿"));
+
+    for (int col = 0; col < DataGrid->Cols(); ++col) {
+        for (int row = 0; row < DataGrid->Rows(); ++row) {
+            if (!excel->setHorizontalAlignment(row + 1, col + 1, AlignCentre) ||
+                !excel->setValue(row + 1, col + 1, DataGrid->TextMatrix(row, col)))
+                return fail(QStringLiteral("无法写入单元格 (%1, %2)").arg(row + 1).arg(col + 1));
+        }
+    }
+
+    QString error;
+    if (!excel->saveAs(fileName, &error)) return fail(error);
+    excel->closeWorkbook();
+    excel->quit();
+}
 
 } // namespace tesvaron

@@ -43,7 +43,8 @@ struct PrintItem
 {
     enum Kind { Text, Advance, ToColumn } kind;
     QString text; // Text
-    int columns = 0; // Advance: move right by this many columns; ToColumn: go to this column (1-based)
+    // Advance: move right by this many columns; ToColumn: go to this column (1-based).
+    int columns = 0;
 };
 using PrintLine = std::vector<PrintItem>;
 

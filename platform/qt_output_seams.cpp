@@ -1,10 +1,204 @@
-#include "platform/output_seams.h"
+#include "platform/qt_output_seams.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QWidget>
+#include <algorithm>
 
 namespace tesvaron {
 
+namespace {
+
+const QString SaveTitle = QStringLiteral("另存为");
+const QString PrintTitle = QStringLiteral("打印");
+const QString PdfName = QStringLiteral("tesvaron.pdf");
+
+QString withoutDot(const QString& extension)
+{
+    return extension.startsWith(QLatin1Char('.')) ? extension.mid(1) : extension;
+}
+
+} // namespace
+
+std::vector<FileType> fileTypes(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    std::vector<FileType> types;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        // Windows separates patterns with ';', Qt with spaces.
+        const QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        if (description.isEmpty() && patterns.isEmpty()) continue;
+        const QString qtPatterns = patterns.join(QLatin1Char(' '));
+        FileType type;
+        // Qt reads the patterns from the parentheses; the descriptions here already carry them.
+        type.nameFilter = description.contains(QLatin1Char('(') + qtPatterns + QLatin1Char(')'))
+                              ? description
+                              : description + QStringLiteral(" (") + qtPatterns + QLatin1Char(')');
+        const QString first = patterns.value(0).trimmed();
+        const qsizetype dot = first.lastIndexOf(QLatin1Char('.'));
+        if (dot >= 0 && !first.mid(dot + 1).contains(QLatin1Char('*')))
+            type.extension = first.mid(dot + 1);
+        types.push_back(type);
+    }
+    return types;
+}
+
+QString defaultSaveFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("c:\\tesvaron");
+#else
+    return QDir::homePath() + QStringLiteral("/tesvaron");
+#endif
+}
+
+int QtCommonDialog::ShowSave(QWidget* parent)
+{
+    QFileDialog dialog(parent, SaveTitle);
+    // Qt's own dialog everywhere, so the type index and the default extension behave alike.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+
+    const std::vector<FileType> types = fileTypes(Filter);
+    QStringList nameFilters;
+    for (const FileType& type : types)
+        nameFilters << type.nameFilter;
+    if (!nameFilters.isEmpty()) {
+        dialog.setNameFilters(nameFilters);
+        const int index = std::clamp(FilterIndex, 1, int(nameFilters.size()));
+        dialog.selectNameFilter(nameFilters[index - 1]);
+    }
+    dialog.setDefaultSuffix(withoutDot(DefaultExt));
+    // Picking another type makes its extension the one added to a bare name, as Windows does.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, &types, &nameFilters](const QString& chosen) {
+                         const qsizetype i = nameFilters.indexOf(chosen);
+                         if (i >= 0 && !types[size_t(i)].extension.isEmpty())
+                             dialog.setDefaultSuffix(types[size_t(i)].extension);
+                     });
+    if (!InitDir.isEmpty()) dialog.setDirectory(QDir::fromNativeSeparators(InitDir));
+    if (!FileName.isEmpty()) dialog.selectFile(QDir::fromNativeSeparators(FileName));
+
+    if (dialog.exec() != QDialog::Accepted) return CancelError ? CancelErrorNumber : 0;
+
+    FileName = QDir::toNativeSeparators(dialog.selectedFiles().value(0));
+    const qsizetype chosen = nameFilters.indexOf(dialog.selectedNameFilter());
+    if (chosen >= 0) FilterIndex = int(chosen) + 1;
+    return 0;
+}
+
+int QtCommonDialog::ShowPrinter(QWidget* parent, QString* description)
+{
+    QPrinter& printer = printer_.device();
+    // Without an installed printer the dialog still offers printing to a PDF file.
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        if (printer.outputFileName().isEmpty())
+            printer.setOutputFileName(QDir(defaultSaveFolder()).filePath(PdfName));
+    }
+
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(PrintTitle);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    if (Flags & NoPageNums) {
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    }
+    if (dialog.exec() != QDialog::Accepted) return CancelError ? CancelErrorNumber : 0;
+
+    if (!printer.isValid()) {
+        if (description) *description = QStringLiteral("没有可用的打印机");
+        return NoPrinterErrorNumber;
+    }
+    return 0;
+}
+
+bool CollectingWorkbook::addWorkbook()
+{
+    cells_.clear();
+    open_ = true;
+    return true;
+}
+
+bool CollectingWorkbook::firstWorksheet()
+{
+    return open_;
+}
+
+// The cell at 1-based (row, col), growing the sheet to reach it; null outside the sheet.
+SheetCell* CollectingWorkbook::cell(int row, int col)
+{
+    if (!open_ || row < 1 || col < 1) return nullptr;
+    const size_t columns = std::max(cells_.empty() ? 0 : cells_.front().size(), size_t(col));
+    if (cells_.size() < size_t(row)) cells_.resize(size_t(row));
+    for (std::vector<SheetCell>& cellsOfRow : cells_)
+        cellsOfRow.resize(columns);
+    return &cells_[size_t(row) - 1][size_t(col) - 1];
+}
+
+bool CollectingWorkbook::setHorizontalAlignment(int row, int col, int alignment)
+{
+    constexpr int Centre = 3;
+    SheetCell* target = cell(row, col);
+    if (!target) return false;
+    target->centred = alignment == Centre;
+    return true;
+}
+
+bool CollectingWorkbook::setValue(int row, int col, const QString& text)
+{
+    SheetCell* target = cell(row, col);
+    if (!target) return false;
+    target->text = text;
+    return true;
+}
+
+bool CollectingWorkbook::saveAs(const QString& fileName, QString* error)
+{
+    if (!open_) {
+        if (error) *error = QStringLiteral("没有打开的工作簿");
+        return false;
+    }
+    return writeWorkbookFile(QDir::fromNativeSeparators(fileName), cells_, error);
+}
+
+void CollectingWorkbook::closeWorkbook()
+{
+    cells_.clear();
+    open_ = false;
+}
+
+QImage QtOutputSeams::grabScreen(QWidget* window)
+{
+    return window ? window->grab().toImage() : QImage();
+}
+
+void QtOutputSeams::setClipboardImage(const QImage& image)
+{
+    if (image.isNull()) return;
+    QGuiApplication::clipboard()->setImage(image);
+}
+
+QImage QtOutputSeams::clipboardImage()
+{
+    return QGuiApplication::clipboard()->image();
+}
+
+std::unique_ptr<WorkbookAutomation> QtOutputSeams::createWorkbookApplication()
+{
+    return std::make_unique<CollectingWorkbook>();
+}
+
 std::shared_ptr<OutputSeams> OutputSeams::real()
 {
-    return nullptr;
+    return std::make_shared<QtOutputSeams>();
 }
 
 } // namespace tesvaron

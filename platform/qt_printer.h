@@ -33,11 +33,10 @@ public:
     void printLine(const PrintLine& items) override;
     bool EndDoc(QString* error) override;
 
-    // Width of one column and height of one line of the document being printed, in device
-    // units; 0 before the document has started.
+    // Width of one column and height of one line of the last document begun, in device units;
+    // 0 before the first.
     qreal columnWidth() const { return columnWidth_; }
     qreal lineHeight() const { return lineHeight_; }
-    int pagesStarted() const { return pages_; }
 
 private:
     bool begin();
@@ -53,8 +52,7 @@ private:
     qreal lineHeight_ = 0;
     qreal x_ = 0;
     qreal y_ = 0;
-    bool lineStarted_ = false; // something was drawn on the current page
-    int pages_ = 0;
+    bool pageHasLines_ = false;
 };
 
 } // namespace tesvaron

@@ -1,0 +1,79 @@
+#pragma once
+// The real output seams: QFileDialog and QPrintDialog behind the common dialog, the window's
+// picture, the system clipboard, QPrinter, and a workbook that the workbook writer stores.
+
+#include "output/workbook_file.h"
+#include "platform/output_seams.h"
+#include "platform/qt_printer.h"
+
+#include <QStringList>
+
+namespace tesvaron {
+
+// One file type of a common-dialog filter ("description|pattern|...").
+struct FileType
+{
+    QString nameFilter; // as Qt's file dialog shows and reports it: "description (*.ext)"
+    QString extension;  // first extension of the pattern, without the dot; may be empty
+};
+std::vector<FileType> fileTypes(const QString& filter);
+
+// "c:\tesvaron" on Windows, ~/tesvaron elsewhere.
+QString defaultSaveFolder();
+
+// The common dialog over Qt's file and print dialogs. The print dialog sets up `printer`.
+class QtCommonDialog : public CommonDialog
+{
+public:
+    static constexpr int NoPrinterErrorNumber = 482;
+
+    explicit QtCommonDialog(QtPrinter& printer) : printer_(printer) {}
+
+    int ShowSave(QWidget* parent) override;
+    int ShowPrinter(QWidget* parent, QString* description) override;
+
+private:
+    QtPrinter& printer_;
+};
+
+// Takes the automation calls and keeps the cells until saveAs writes them.
+class CollectingWorkbook : public WorkbookAutomation
+{
+public:
+    bool addWorkbook() override;
+    bool firstWorksheet() override;
+    bool setHorizontalAlignment(int row, int col, int alignment) override;
+    bool setValue(int row, int col, const QString& text) override;
+    bool saveAs(const QString& fileName, QString* error) override;
+    void closeWorkbook() override;
+    void quit() override {}
+
+    const SheetCells& cells() const { return cells_; }
+
+private:
+    SheetCell* cell(int row, int col);
+
+    SheetCells cells_;
+    bool open_ = false;
+};
+
+// What the window saves and prints through when no test puts fakes in its place.
+class QtOutputSeams : public OutputSeams
+{
+public:
+    QtOutputSeams() : dialog_(printer_) {}
+
+    CommonDialog& dialog() override { return dialog_; }
+    QImage grabScreen(QWidget* window) override;
+    void setClipboardImage(const QImage& image) override;
+    QImage clipboardImage() override;
+    PrinterSeam& printer() override { return printer_; }
+    std::unique_ptr<WorkbookAutomation> createWorkbookApplication() override;
+    QString defaultFolder() override { return defaultSaveFolder(); }
+
+private:
+    QtPrinter printer_;
+    QtCommonDialog dialog_;
+};
+
+} // namespace tesvaron
