@@ -3,32 +3,36 @@
 
 #include "output/atomic_file.h"
 #include "output/workbook_file.h"
+#include "tests/output/file_size_limit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using tesvaron::SheetCell;
 using tesvaron::SheetCells;
-using tesvaron::writeFileAtomically;
-using tesvaron::writeWorkbookFile;
+using tesvaron::test::FileSizeLimit;
 
 namespace {
 
 using Writer = std::function<bool(const QString& path, QString* error)>;
 
-SheetCells smallTable()
+// Every file these write is well over 1 KiB.
+bool writeText(const QString& path, QString* error)
+{
+    return tesvaron::writeFileAtomically(path, QByteArray(6000, 'x'), error);
+}
+
+bool writeTable(const QString& path, QString* error)
 {
     SheetCells cells(100, std::vector<SheetCell>(4));
     for (int r = 0; r < 100; ++r)
         cells[size_t(r)][0] = {QString::number(r), true};
     cells[0][1] = {QStringLiteral("对地电压"), true};
-    return cells;
+    return tesvaron::writeWorkbookFile(path, cells, error);
 }
 
 QByteArray readAll(const QString& path)
@@ -43,35 +47,6 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Lowers the largest file size this process may write, the way a full disk would stop a write
-// part-way; holds for root too, unlike folder permissions.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_saved{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_active = false;
-};
-
 } // namespace
 
 Q_DECLARE_METATYPE(Writer)
@@ -81,121 +56,87 @@ class FileWritesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void replacesExistingFile_data();
-    void replacesExistingFile();
-    void unreachableFolder_data();
-    void unreachableFolder();
-    void failedWriteKeepsOldFile_data();
-    void failedWriteKeepsOldFile();
+    void init();
+    void replacesOlderFile_data();
+    void replacesOlderFile();
+    void unreachableTarget_data();
+    void unreachableTarget();
 
 private:
-    void addWriters();
+    std::unique_ptr<QTemporaryDir> dir_;
 };
 
-void FileWritesTest::addWriters()
+void FileWritesTest::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+// .xls and text share the one-step writer; .xlsx goes through a scratch file first.
+void FileWritesTest::replacesOlderFile_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<Writer>("write");
-    QTest::newRow("text") << "saved.txt" << Writer([](const QString& path, QString* error) {
-        return writeFileAtomically(path, QByteArray(6000, 'x'), error);
-    });
-    QTest::newRow("xls") << "saved.xls" << Writer([](const QString& path, QString* error) {
-        return writeWorkbookFile(path, smallTable(), error);
-    });
-    QTest::newRow("xlsx") << "saved.xlsx" << Writer([](const QString& path, QString* error) {
-        return writeWorkbookFile(path, smallTable(), error);
-    });
+    QTest::newRow("text") << "saved.txt" << Writer(writeText);
+    QTest::newRow("xls") << "saved.xls" << Writer(writeTable);
+    QTest::newRow("xlsx") << "saved.xlsx" << Writer(writeTable);
 }
 
-void FileWritesTest::replacesExistingFile_data()
-{
-    addWriters();
-}
-
-void FileWritesTest::replacesExistingFile()
-{
-    QFETCH(QString, name);
-    QFETCH(Writer, write);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(name);
-    // Longer than any new content, so that a write without truncation would show.
-    QVERIFY(writeBytes(path, QByteArray(200000, 'o')));
-    QString error;
-    QVERIFY2(write(path, &error), qPrintable(error));
-    const QByteArray bytes = readAll(path);
-    QVERIFY(bytes.size() < 200000);
-    QVERIFY(!bytes.contains("oooooooo"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
-}
-
-void FileWritesTest::unreachableFolder_data()
+void FileWritesTest::unreachableTarget_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<Writer>("write");
-    QTest::addColumn<QString>("folder");
-    const QStringList folders = {"missing", "regular-file", "read-only"};
-    const Writer text = [](const QString& path, QString* error) {
-        return writeFileAtomically(path, "abc", error);
-    };
-    const Writer workbook = [](const QString& path, QString* error) {
-        return writeWorkbookFile(path, smallTable(), error);
-    };
-    for (const QString& folder : folders) {
-        QTest::addRow("text, %s", qPrintable(folder)) << "saved.txt" << text << folder;
-        QTest::addRow("xls, %s", qPrintable(folder)) << "saved.xls" << workbook << folder;
-        QTest::addRow("xlsx, %s", qPrintable(folder)) << "saved.xlsx" << workbook << folder;
+    QTest::addColumn<QString>("where");
+    // The folder is missing or read-only: no temporary file can be made. The target is a folder:
+    // the temporary file cannot take its place.
+    for (const char* where : {"missing folder", "read-only folder", "target is a folder"}) {
+        QTest::addRow("text, %s", where) << "saved.txt" << Writer(writeText) << where;
+        QTest::addRow("xlsx, %s", where) << "saved.xlsx" << Writer(writeTable) << where;
     }
 }
 
-void FileWritesTest::unreachableFolder()
+void FileWritesTest::unreachableTarget()
 {
     QFETCH(QString, name);
     QFETCH(Writer, write);
-    QFETCH(QString, folder);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString parent = dir.filePath(folder);
-    if (folder == QLatin1String("regular-file")) {
-        QVERIFY(writeBytes(parent, "not a folder"));
-    } else if (folder == QLatin1String("read-only")) {
+    QFETCH(QString, where);
+    const QString parent = dir_->filePath(QStringLiteral("parent"));
+    const QString path = parent + QLatin1Char('/') + name;
+    if (where == QLatin1String("read-only folder")) {
         if (geteuid() == 0) QSKIP("permissions do not stop root");
         QVERIFY(QDir().mkdir(parent));
         QVERIFY(QFile::setPermissions(parent, QFile::ReadOwner | QFile::ExeOwner));
+    } else if (where == QLatin1String("target is a folder")) {
+        QVERIFY(QDir().mkpath(path));
     }
-    const QString path = parent + QLatin1Char('/') + name;
     QString error;
     const bool written = write(path, &error);
-    if (folder == QLatin1String("read-only"))
-        QFile::setPermissions(parent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(parent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!written);
-    QVERIFY(!error.isEmpty());
     QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
-    QVERIFY(!QFileInfo::exists(path));
-    if (folder == QLatin1String("regular-file"))
-        QCOMPARE(readAll(parent), QByteArray("not a folder"));
+    QVERIFY(!QFileInfo(path).isFile());
+    if (where == QLatin1String("target is a folder")) {
+        QVERIFY(QDir(path).isEmpty());
+        // No temporary file left beside it.
+        QCOMPARE(QDir(parent).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{name});
+    }
 }
 
-void FileWritesTest::failedWriteKeepsOldFile_data()
-{
-    addWriters();
-}
-
-void FileWritesTest::failedWriteKeepsOldFile()
+// Over an older file that is longer than any new content: a write that the disk stops
+// part-way leaves it as it was, a whole write replaces all of it; neither leaves a temporary
+// file.
+void FileWritesTest::replacesOlderFile()
 {
     QFETCH(QString, name);
     QFETCH(Writer, write);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(name);
-    const QByteArray old = "an older file that must survive";
-    QVERIFY(writeBytes(path, old));
-
+    const QString path = dir_->filePath(name);
+    const QByteArray older(200000, 'o');
+    QVERIFY(writeBytes(path, older));
     QString error;
     bool written = true;
     bool limited = false;
     {
-        // Every new file here is well over 1 KiB.
         const FileSizeLimit limit(1024);
         limited = limit.active();
         written = write(path, &error);
@@ -203,8 +144,14 @@ void FileWritesTest::failedWriteKeepsOldFile()
     QVERIFY(limited);
     QVERIFY(!written);
     QVERIFY(!error.isEmpty());
-    QCOMPARE(readAll(path), old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+    QCOMPARE(readAll(path), older);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+
+    QVERIFY2(write(path, &error), qPrintable(error));
+    const QByteArray bytes = readAll(path);
+    QVERIFY(bytes.size() < 200000);
+    QVERIFY(!bytes.contains("oooooooo"));
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
 }
 
 QTEST_GUILESS_MAIN(FileWritesTest)

@@ -1,14 +1,10 @@
 #pragma once
 // Fakes for the save and print tests: a common dialog that plays the user's choices, a
-// recording printer and workbook, a clipboard in memory, recorded message boxes, and a serial
-// line that never opens, so the window runs its commands without any device.
+// recording printer and workbook, and a clipboard in memory, behind a window of the shared rig.
 
-#include "app/form1.h"
 #include "app/tab_strip.h"
-#include "platform/message_box.h"
 #include "platform/output_seams.h"
-#include "platform/periodic_timer.h"
-#include "platform/serial_backend.h"
+#include "tests/support/form_rig.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,42 +16,6 @@
 
 namespace tesvaron::test {
 
-// No COM number opens.
-class ClosedSerial : public SerialBackend
-{
-public:
-    OpenOutcome open(int, QString*) override { return OpenOutcome::NotFound; }
-    void close() override {}
-    bool isOpen() const override { return false; }
-    bool write(const QByteArray&) override { return false; }
-    qint64 bytesAvailable() const override { return 0; }
-    QByteArray readAll() override { return {}; }
-    void clearInput() override {}
-    void clearOutput() override {}
-};
-
-// One message box as the window showed it.
-struct ShownBox
-{
-    QString title;
-    QString text;
-    MessageBoxSeam::Icon icon;
-    int beepsBefore;
-};
-
-class RecordingBoxes : public MessageBoxSeam
-{
-public:
-    std::vector<ShownBox> shown;
-    int beeps = 0;
-
-    void show(QWidget*, const QString& title, const QString& text, Icon icon) override
-    {
-        shown.push_back({title, text, icon, beeps});
-    }
-    void beep() override { ++beeps; }
-};
-
 // The dialog's properties as they stood when it was shown.
 struct DialogUse
 {
@@ -65,7 +25,6 @@ struct DialogUse
     QString initDir;
     bool cancelError = false;
     int flags = 0;
-    int filterIndex = 0;
     bool folderExisted = false;
 };
 
@@ -113,8 +72,8 @@ public:
 private:
     DialogUse use() const
     {
-        return {FileName,    Filter, DefaultExt,  InitDir,
-                CancelError, Flags,  FilterIndex, QFileInfo::exists(InitDir)};
+        return {
+            FileName, Filter, DefaultExt, InitDir, CancelError, Flags, QFileInfo::exists(InitDir)};
     }
 };
 
@@ -130,17 +89,11 @@ public:
     {
         QStringList parts;
         for (const PrintItem& item : items) {
-            switch (item.kind) {
-            case PrintItem::Text:
+            if (item.kind == PrintItem::Text)
                 parts << QStringLiteral("T:") + item.text;
-                break;
-            case PrintItem::Advance:
-                parts << QStringLiteral("A%1").arg(item.columns);
-                break;
-            case PrintItem::ToColumn:
-                parts << QStringLiteral("C%1").arg(item.columns);
-                break;
-            }
+            else
+                parts << (item.kind == PrintItem::Advance ? "A" : "C") +
+                             QString::number(item.columns);
         }
         calls << parts.join(QLatin1Char('|'));
     }
@@ -189,19 +142,18 @@ private:
 class FakeOutput : public OutputSeams
 {
 public:
+    explicit FakeOutput(QString defaultFolder) : folder(std::move(defaultFolder)) {}
+
     ScriptedDialog scriptedDialog;
     RecordingPrinter recordingPrinter;
     PrinterSeam* realPrinter = nullptr; // prints here instead of recording when set
     QImage screen;                      // what a capture gives
     QImage clipboard;                   // what the clipboard holds
     int grabs = 0;
-    int clipboardSets = 0;
     QString folder;
-    // The workbook application: the recording one unless replaced; none when `noWorkbook`.
-    bool noWorkbook = false;
+    // The recording workbook application; none at all when `workbookFailAt` is "create".
     QString workbookFailAt;
     QStringList workbookLog;
-    std::function<std::unique_ptr<WorkbookAutomation>()> makeWorkbook;
 
     CommonDialog& dialog() override { return scriptedDialog; }
     QImage grabScreen(QWidget* window) override
@@ -209,11 +161,7 @@ public:
         ++grabs;
         return window ? screen : QImage();
     }
-    void setClipboardImage(const QImage& image) override
-    {
-        ++clipboardSets;
-        clipboard = image;
-    }
+    void setClipboardImage(const QImage& image) override { clipboard = image; }
     QImage clipboardImage() override { return clipboard; }
     PrinterSeam& printer() override
     {
@@ -222,37 +170,27 @@ public:
     std::unique_ptr<WorkbookAutomation> createWorkbookApplication() override
     {
         workbookLog << QStringLiteral("create");
-        if (noWorkbook) return nullptr;
-        if (makeWorkbook) return makeWorkbook();
+        if (workbookFailAt == QLatin1String("create")) return nullptr;
         return std::make_unique<RecordingWorkbook>(workbookLog, workbookFailAt);
     }
     QString defaultFolder() override { return folder; }
 };
 
-// A window over the fakes; its timers run only when the virtual clock is advanced.
-struct SaveRig
+// A window without a device (no COM number opens) over the fakes.
+struct SaveRig : FormRig
 {
-    VirtualClock clock;
-    std::shared_ptr<FakeOutput> output = std::make_shared<FakeOutput>();
-    RecordingBoxes* boxes = new RecordingBoxes;
-    std::unique_ptr<Form1> form;
+    std::shared_ptr<FakeOutput> output;
 
-    explicit SaveRig(const QString& folder)
-    {
-        output->folder = folder;
-        Form1Seams seams;
-        seams.clock = &clock;
-        seams.serial = new ClosedSerial;
-        seams.messageBox.reset(boxes);
-        seams.output = output;
-        form = std::make_unique<Form1>(std::move(seams));
-    }
+    explicit SaveRig(const QString& folder) : SaveRig(std::make_shared<FakeOutput>(folder)) {}
 
     ScriptedDialog& dialog() { return output->scriptedDialog; }
     void showHistory() { form->TabStrip1->clickTab(2); }
     void showRealtime() { form->TabStrip1->clickTab(1); }
     void save() { form->Button_save->click(); }
     void print() { form->Button_print->click(); }
+
+private:
+    explicit SaveRig(std::shared_ptr<FakeOutput> fake) : FormRig(fake), output(std::move(fake)) {}
 };
 
 } // namespace tesvaron::test

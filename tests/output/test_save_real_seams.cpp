@@ -1,8 +1,9 @@
 // The real save dialog driven as a user would (typing a name, picking a type, Enter), and the
 // window saving through the real seams: capture, clipboard, picture file and workbook files.
 
+#include "app/tab_strip.h"
 #include "platform/qt_output_seams.h"
-#include "tests/output/test_save_fakes.h"
+#include "tests/support/form_rig.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <freexl.h>
 
 using namespace tesvaron;
@@ -94,8 +96,6 @@ class SaveRealSeamsTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void fileTypes_data();
-    void fileTypes();
     void dialogKeepsTypeAndAddsExtension();
     void windowSavesThroughRealSeams();
 
@@ -111,34 +111,6 @@ void SaveRealSeamsTest::initTestCase()
     QCOMPARE(defaultSaveFolder(), home_.filePath("tesvaron"));
 }
 
-void SaveRealSeamsTest::fileTypes_data()
-{
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QStringList>("nameFilters");
-    QTest::addColumn<QStringList>("extensions");
-    QTest::newRow("realtime") << RealFilter << RealNames << QStringList{"jpg", "txt"};
-    QTest::newRow("history") << HistoryFilter << HistoryNames << QStringList{"txt", "xls"};
-    QTest::newRow("patterns not in the description")
-        << "Pictures|*.bmp;*.png|All files|*.*"
-        << QStringList{"Pictures (*.bmp *.png)", "All files (*.*)"} << QStringList{"bmp", ""};
-    QTest::newRow("empty") << "" << QStringList() << QStringList();
-}
-
-void SaveRealSeamsTest::fileTypes()
-{
-    QFETCH(QString, filter);
-    QFETCH(QStringList, nameFilters);
-    QFETCH(QStringList, extensions);
-    QStringList names;
-    QStringList exts;
-    for (const FileType& type : tesvaron::fileTypes(filter)) {
-        names << type.nameFilter;
-        exts << type.extension;
-    }
-    QCOMPARE(names, nameFilters);
-    QCOMPARE(exts, extensions);
-}
-
 // One dialog used again and again: the type chosen last time is preselected next time, a bare
 // name gets the default extension (or that of a type the user switched to), Cancel is 32755.
 void SaveRealSeamsTest::dialogKeepsTypeAndAddsExtension()
@@ -146,71 +118,23 @@ void SaveRealSeamsTest::dialogKeepsTypeAndAddsExtension()
     struct Step
     {
         const char* what;
-        QString filter;
-        QString defaultExt;
+        bool realtime; // the realtime filter, else the history one
+        const char* defaultExt;
         bool cancelError;
         UserAction action;
         int result;
-        QString selectedAtOpen;
-        QString fileName; // expected, inside the folder; empty: FileName unchanged
+        int selectedAtOpen;   // 1-based
+        const char* fileName; // expected, inside the folder; empty: FileName unchanged
         int filterIndex;
     };
     const Step steps[] = {
-        {"first use, bare name",
-         RealFilter,
-         ".jpg",
-         true,
-         {0, "pic"},
-         0,
-         "jpg格式 (*.jpg)",
-         "pic.jpg",
-         1},
-        {"switch to the second type",
-         RealFilter,
-         ".jpg",
-         true,
-         {2, "values"},
-         0,
-         "jpg格式 (*.jpg)",
-         "values.txt",
-         2},
-        {"own extension kept",
-         RealFilter,
-         ".txt",
-         true,
-         {0, "notes.dat"},
-         0,
-         "txt格式 (*.txt)",
-         "notes.dat",
-         2},
-        {"index kept across filters",
-         HistoryFilter,
-         ".xls",
-         true,
-         {0, "table"},
-         0,
-         "excel格式 (*.xls)",
-         "table.xls",
-         2},
-        {"back to the first type",
-         HistoryFilter,
-         ".xls",
-         true,
-         {1, "rows"},
-         0,
-         "excel格式 (*.xls)",
-         "rows.txt",
-         1},
-        {"cancel", RealFilter, ".jpg", true, {2, ""}, 32755, "jpg格式 (*.jpg)", "", 1},
-        {"cancel without CancelError",
-         RealFilter,
-         ".jpg",
-         false,
-         {0, ""},
-         0,
-         "jpg格式 (*.jpg)",
-         "",
-         1},
+        {"first use, bare name", true, ".jpg", true, {0, "pic"}, 0, 1, "pic.jpg", 1},
+        {"switch to the second type", true, ".jpg", true, {2, "values"}, 0, 1, "values.txt", 2},
+        {"own extension kept", true, ".txt", true, {0, "notes.dat"}, 0, 2, "notes.dat", 2},
+        {"index kept across filters", false, ".xls", true, {0, "table"}, 0, 2, "table.xls", 2},
+        {"back to the first type", false, ".xls", true, {1, "rows"}, 0, 2, "rows.txt", 1},
+        {"cancel", true, ".jpg", true, {2, ""}, 32755, 1, "", 1},
+        {"cancel without CancelError", true, ".jpg", false, {0, ""}, 0, 1, "", 1},
     };
 
     QTemporaryDir folder;
@@ -220,7 +144,7 @@ void SaveRealSeamsTest::dialogKeepsTypeAndAddsExtension()
     for (const Step& step : steps) {
         const QByteArray what(step.what);
         dialog.FileName.clear();
-        dialog.Filter = step.filter;
+        dialog.Filter = step.realtime ? RealFilter : HistoryFilter;
         dialog.DefaultExt = step.defaultExt;
         dialog.InitDir = QDir::toNativeSeparators(folder.path());
         dialog.CancelError = step.cancelError;
@@ -232,13 +156,13 @@ void SaveRealSeamsTest::dialogKeepsTypeAndAddsExtension()
         QVERIFY2(seen.open, what);
         QVERIFY2(seen.title == QStringLiteral("另存为"), what);
         QVERIFY2(seen.directory == folder.path(), what);
-        QVERIFY2(seen.nameFilters == (step.filter == RealFilter ? RealNames : HistoryNames), what);
-        QVERIFY2(seen.selectedFilter == step.selectedAtOpen, qPrintable(seen.selectedFilter));
+        const QStringList& names = step.realtime ? RealNames : HistoryNames;
+        QVERIFY2(seen.nameFilters == names, what);
+        QVERIFY2(seen.selectedFilter == names.at(step.selectedAtOpen - 1), what);
         QVERIFY2(result == step.result, what);
         const QString expected =
-            step.fileName.isEmpty()
-                ? QString()
-                : QDir::toNativeSeparators(QDir(folder.path()).filePath(step.fileName));
+            *step.fileName ? QDir::toNativeSeparators(QDir(folder.path()).filePath(step.fileName))
+                           : QString();
         QVERIFY2(dialog.FileName == expected, qPrintable(dialog.FileName));
         QVERIFY2(dialog.FilterIndex == step.filterIndex, what);
     }
@@ -250,13 +174,8 @@ void SaveRealSeamsTest::dialogKeepsTypeAndAddsExtension()
 // workbook writer.
 void SaveRealSeamsTest::windowSavesThroughRealSeams()
 {
-    VirtualClock clock;
-    auto* boxes = new RecordingBoxes;
-    Form1Seams seams;
-    seams.clock = &clock;
-    seams.serial = new ClosedSerial;
-    seams.messageBox.reset(boxes);
-    Form1 form(std::move(seams));
+    FormRig rig; // over the real seams
+    Form1& form = *rig.form;
     const QString folder = home_.filePath("tesvaron");
     QVERIFY(!QFileInfo::exists(folder));
 
@@ -282,31 +201,29 @@ void SaveRealSeamsTest::windowSavesThroughRealSeams()
     const QString xls = QDir(folder).filePath("table.xls");
     const void* handle = nullptr;
     QCOMPARE(freexl_open(QFile::encodeName(xls).constData(), &handle), FREEXL_OK);
-    QCOMPARE(freexl_select_active_worksheet(handle, 0), FREEXL_OK);
     unsigned int rows = 0;
     unsigned short cols = 0;
-    QCOMPARE(freexl_worksheet_dimensions(handle, &rows, &cols), FREEXL_OK);
-    const auto text = [&](unsigned row, unsigned short col) {
+    const bool opened = freexl_select_active_worksheet(handle, 0) == FREEXL_OK &&
+                        freexl_worksheet_dimensions(handle, &rows, &cols) == FREEXL_OK;
+    QStringList texts; // the cells looked at, in the order below
+    for (const auto& [row, col] :
+         {std::pair{0, 0}, {0, 1}, {0, 2}, {0, 3}, {1, 0}, {4, 1}, {99, 0}, {5, 2}}) {
         FreeXL_CellValue value;
-        if (freexl_get_cell_value(handle, row, col, &value) != FREEXL_OK) return QString("?");
-        if (value.type == FREEXL_CELL_NULL) return QString();
-        if (value.type != FREEXL_CELL_SST_TEXT && value.type != FREEXL_CELL_TEXT)
-            return QString("not text");
-        return QString::fromUtf8(value.value.text_value);
-    };
-    const QString header[] = {text(0, 0), text(0, 1), text(0, 2), text(0, 3)};
-    const QString row1 = text(1, 0), row4 = text(4, 1), row99 = text(99, 0), empty = text(5, 2);
+        if (freexl_get_cell_value(handle, unsigned(row), quint16(col), &value) != FREEXL_OK)
+            texts << QStringLiteral("?");
+        else if (value.type == FREEXL_CELL_NULL)
+            texts << QString();
+        else if (value.type != FREEXL_CELL_SST_TEXT && value.type != FREEXL_CELL_TEXT)
+            texts << QStringLiteral("not text");
+        else
+            texts << QString::fromUtf8(value.value.text_value);
+    }
     freexl_close(handle);
+    QVERIFY(opened);
     QCOMPARE(rows, 100u);
     QCOMPARE(int(cols), 4);
-    QCOMPARE(header[0], QStringLiteral("NO."));
-    QCOMPARE(header[1], QStringLiteral("对地电压"));
-    QCOMPARE(header[2], QStringLiteral("    线电压  "));
-    QCOMPARE(header[3], QStringLiteral("   电      流"));
-    QCOMPARE(row1, QStringLiteral("1"));
-    QCOMPARE(row4, QStringLiteral("35kV"));
-    QCOMPARE(row99, QStringLiteral("99"));
-    QCOMPARE(empty, QString());
+    QCOMPARE(texts, (QStringList{"NO.", QStringLiteral("对地电压"), QStringLiteral("    线电压  "),
+                                 QStringLiteral("   电      流"), "1", "35kV", "99", ""}));
 
     // The workbook type is preselected now; a name ending in .xlsx gets Office Open XML.
     seen = {};
@@ -326,7 +243,7 @@ void SaveRealSeamsTest::windowSavesThroughRealSeams()
 
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
              (QStringList{"screen.jpg", "table.xls", "table.xlsx"}));
-    QVERIFY(boxes->shown.empty());
+    QVERIFY(rig.boxes->shown.empty());
 }
 
 QTEST_MAIN(SaveRealSeamsTest)

@@ -48,57 +48,34 @@ SheetCells historyCells()
     return cells;
 }
 
-// freexl session on one file; closes the handle on scope exit.
-class FreexlFile
+// A freexl handle that closes itself; null when the file did not open.
+using FreexlHandle = std::unique_ptr<const void, decltype([](const void* h) { freexl_close(h); })>;
+
+FreexlHandle openFreexl(const QString& path)
 {
-public:
-    explicit FreexlFile(const QString& path)
-    {
-        m_status = freexl_open(QFile::encodeName(path).constData(), &m_handle);
-    }
-    ~FreexlFile()
-    {
-        if (m_handle) freexl_close(m_handle);
-    }
-    FreexlFile(const FreexlFile&) = delete;
-    FreexlFile& operator=(const FreexlFile&) = delete;
-
-    int status() const { return m_status; }
-    const void* handle() const { return m_handle; }
-
-    unsigned int info(unsigned short what) const
-    {
-        unsigned int value = 0;
-        return freexl_get_info(m_handle, what, &value) == FREEXL_OK ? value : 0xFFFFFFFF;
-    }
-
-private:
-    const void* m_handle = nullptr;
-    int m_status = FREEXL_UNKNOWN;
-};
+    const void* handle = nullptr;
+    if (freexl_open(QFile::encodeName(path).constData(), &handle) == FREEXL_OK)
+        return FreexlHandle(handle);
+    return nullptr;
+}
 
 // Compares every cell of the first worksheet with `cells`: texts as shared strings, empty
-// texts as empty cells.
+// texts as empty cells. The version, code page and sheet name are pinned byte by byte in
+// historyWorkbook.
 void compareThroughFreexl(const QString& path, const SheetCells& cells, int columns)
 {
-    FreexlFile file(path);
-    QCOMPARE(file.status(), FREEXL_OK);
-    QCOMPARE(file.info(FREEXL_BIFF_VERSION), unsigned(FREEXL_BIFF_VER_8));
-    QCOMPARE(file.info(FREEXL_BIFF_CODEPAGE), unsigned(FREEXL_BIFF_UTF16LE));
-    QCOMPARE(file.info(FREEXL_BIFF_SHEET_COUNT), 1u);
-    const char* name = nullptr;
-    QCOMPARE(freexl_get_worksheet_name(file.handle(), 0, &name), FREEXL_OK);
-    QCOMPARE(QString::fromUtf8(name), QStringLiteral("Sheet1"));
-    QCOMPARE(freexl_select_active_worksheet(file.handle(), 0), FREEXL_OK);
+    const FreexlHandle file = openFreexl(path);
+    QVERIFY(file);
+    QCOMPARE(freexl_select_active_worksheet(file.get(), 0), FREEXL_OK);
     unsigned int rows = 0;
     unsigned short cols = 0;
-    QCOMPARE(freexl_worksheet_dimensions(file.handle(), &rows, &cols), FREEXL_OK);
+    QCOMPARE(freexl_worksheet_dimensions(file.get(), &rows, &cols), FREEXL_OK);
     QCOMPARE(rows, unsigned(cells.size()));
     QCOMPARE(int(cols), columns);
     for (unsigned r = 0; r < rows; ++r) {
         for (unsigned short c = 0; c < cols; ++c) {
             FreeXL_CellValue value;
-            QCOMPARE(freexl_get_cell_value(file.handle(), r, c, &value), FREEXL_OK);
+            QCOMPARE(freexl_get_cell_value(file.get(), r, c, &value), FREEXL_OK);
             const QString expected = c < cells[r].size() ? cells[r][c].text : QString();
             if (expected.isEmpty()) {
                 QVERIFY2(value.type == FREEXL_CELL_NULL,
@@ -111,11 +88,30 @@ void compareThroughFreexl(const QString& path, const SheetCells& cells, int colu
     }
 }
 
+// Writes `cells` to `path`; false, with a warning, when the writer fails.
+bool write(const QString& path, const SheetCells& cells)
+{
+    QString error;
+    const bool written = writeWorkbookFile(path, cells, &error);
+    if (!written) qWarning() << error;
+    return written;
+}
+
+// Writes `cells` to the .xls file `path`, compares it through freexl and returns its bytes.
+void writeAndCompare(const QString& path, const SheetCells& cells, int columns,
+                     QByteArray* bytes = nullptr)
+{
+    QVERIFY(write(path, cells));
+    compareThroughFreexl(path, cells, columns);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    if (bytes) *bytes = file.readAll();
+}
+
 struct ParsedWorkbook
 {
     std::vector<biff::Record> globals;
     std::vector<biff::Record> sheet;
-    qsizetype streamSize = 0;
 };
 
 ParsedWorkbook parse(const QByteArray& file)
@@ -123,22 +119,11 @@ ParsedWorkbook parse(const QByteArray& file)
     ParsedWorkbook out;
     QString why;
     const QByteArray stream = biff::compoundStream(file, QStringLiteral("Workbook"), &why);
-    if (stream.isEmpty()) {
-        qWarning() << why;
-        return out;
-    }
-    out.streamSize = stream.size();
-    out.globals = biff::substream(stream, 0, &why);
-    if (out.globals.empty()) {
-        qWarning() << why;
-        return out;
-    }
+    if (!stream.isEmpty()) out.globals = biff::substream(stream, 0, &why);
     for (const biff::Record& r : out.globals) {
-        if (r.type == 0x0085) {
-            out.sheet = biff::substream(stream, biff::u32(r.data, 0), &why);
-            if (out.sheet.empty()) qWarning() << why;
-        }
+        if (r.type == 0x0085) out.sheet = biff::substream(stream, biff::u32(r.data, 0), &why);
     }
+    if (out.sheet.empty()) qWarning() << why;
     return out;
 }
 
@@ -153,10 +138,8 @@ std::vector<QByteArray> recordsOfType(const std::vector<biff::Record>& records, 
 
 size_t indexOfType(const std::vector<biff::Record>& records, quint16 type)
 {
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (records[i].type == type) return i;
-    }
-    return records.size();
+    const auto has = [type](const biff::Record& r) { return r.type == type; };
+    return size_t(std::find_if(records.begin(), records.end(), has) - records.begin());
 }
 
 struct CellXf
@@ -184,35 +167,6 @@ QByteArray unzipMember(const QString& archive, const QString& member)
     return unzip.readAllStandardOutput();
 }
 
-QStringList parseCsvLine(const QString& line)
-{
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar ch = line.at(i);
-        if (quoted) {
-            if (ch == u'"' && i + 1 < line.size() && line.at(i + 1) == u'"') {
-                field += u'"';
-                ++i;
-            } else if (ch == u'"') {
-                quoted = false;
-            } else {
-                field += ch;
-            }
-        } else if (ch == u'"') {
-            quoted = true;
-        } else if (ch == u',') {
-            fields << field;
-            field.clear();
-        } else {
-            field += ch;
-        }
-    }
-    fields << field;
-    return fields;
-}
-
 } // namespace
 
 class WorkbookFileTest : public QObject
@@ -220,9 +174,8 @@ class WorkbookFileTest : public QObject
     Q_OBJECT
 
 private slots:
-    void historyReadsBackThroughFreexl();
-    void globalsLayout();
-    void sheetLayoutAndAlignment();
+    void init();
+    void historyWorkbook();
     void plainAndCentredCells();
     void longTableContinuesSharedStrings();
     void sharedStringAtRecordEnd_data();
@@ -232,32 +185,29 @@ private slots:
     void formatFollowsName();
     void xlsxContents();
     void libreOfficeReadsXls();
+
+private:
+    QString file(const QString& name) const { return dir_->filePath(name); }
+    std::unique_ptr<QTemporaryDir> dir_;
 };
 
-void WorkbookFileTest::historyReadsBackThroughFreexl()
+void WorkbookFileTest::init()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("history.xls"));
-    const SheetCells cells = historyCells();
-    QString error;
-    QVERIFY2(writeWorkbookFile(path, cells, &error), qPrintable(error));
-    compareThroughFreexl(path, cells, 4);
-    if (QTest::currentTestFailed()) return;
-    FreexlFile file(path);
-    QCOMPARE(file.info(FREEXL_BIFF_XF_COUNT), 17u);
-    // 4 titles, 99 row numbers, 12 x 3 values plus "NO--", of which "10kV"/"35kV" repeat.
-    QCOMPARE(file.info(FREEXL_BIFF_STRING_COUNT), unsigned(4 + 99 + 12 + 2 + 12 + 1));
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
 }
 
-void WorkbookFileTest::globalsLayout()
+// The history table through freexl, then byte by byte: the globals and the sheet.
+void WorkbookFileTest::historyWorkbook()
 {
-    const QByteArray file = biff8Workbook(historyCells());
-    QCOMPARE(file.left(8), QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"));
-    QCOMPARE(file.size() % 512, 0);
-    const ParsedWorkbook wb = parse(file);
-    QVERIFY(!wb.globals.empty());
-    QVERIFY(wb.streamSize >= 4096);
+    const SheetCells cells = historyCells();
+    QByteArray bytes;
+    writeAndCompare(file("history.xls"), cells, 4, &bytes);
+    if (QTest::currentTestFailed()) return;
+    QCOMPARE(bytes.left(8), QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"));
+    QCOMPARE(bytes.size() % 512, 0);
+    const ParsedWorkbook wb = parse(bytes);
+    QVERIFY(!wb.sheet.empty());
 
     const std::vector<biff::Record>& g = wb.globals;
     QCOMPARE(g.front().type, quint16(0x0809));
@@ -265,30 +215,20 @@ void WorkbookFileTest::globalsLayout()
     QCOMPARE(biff::u16(g.front().data, 0), quint16(0x0600));
     QCOMPARE(biff::u16(g.front().data, 2), quint16(0x0005));
     QCOMPARE(g.back().type, quint16(0x000A));
-
-    const auto codepage = recordsOfType(g, 0x0042);
-    QCOMPARE(codepage.size(), size_t(1));
-    QCOMPARE(biff::u16(codepage.front(), 0), quint16(1200));
-    QCOMPARE(recordsOfType(g, 0x003D).size(), size_t(1)); // WINDOW1
-    QCOMPARE(recordsOfType(g, 0x0022).size(), size_t(1)); // DATEMODE
-    QVERIFY(recordsOfType(g, 0x0031).size() >= 5);        // FONT
+    // CODEPAGE, WINDOW1, DATEMODE, STYLE and BOUNDSHEET once each; at least five FONTs.
+    for (const quint16 type : {0x0042, 0x003D, 0x0022, 0x0293, 0x0085})
+        QVERIFY2(recordsOfType(g, type).size() == 1, qPrintable(QString::number(type, 16)));
+    QVERIFY(recordsOfType(g, 0x0031).size() >= 5);
+    QCOMPARE(biff::u16(recordsOfType(g, 0x0042).front(), 0), quint16(1200));
+    QCOMPARE(recordsOfType(g, 0x0293).front(), QByteArray("\x00\x80\x00\xFF", 4)); // Normal, XF 0
+    QCOMPARE(recordsOfType(g, 0x0085).front().mid(6), QByteArray("\x06\x00Sheet1", 8));
 
     const auto xfs = recordsOfType(g, 0x00E0);
     QCOMPARE(xfs.size(), size_t(17));
-    for (size_t i = 0; i < 15; ++i)
-        QVERIFY2(biff::u16(xfs[i], 4) & 0x0004, "first 15 XFs are style XFs");
-    QCOMPARE(biff::u16(xfs[15], 4) & 0x0004, 0);
-    QCOMPARE(biff::u16(xfs[16], 4) & 0x0004, 0);
+    for (size_t i = 0; i < 17; ++i) // 15 style XFs, then the cell XFs
+        QCOMPARE(bool(biff::u16(xfs[i], 4) & 0x0004), i < 15);
     QCOMPARE(xfs[15].at(6) & 0x07, 0); // general
     QCOMPARE(xfs[16].at(6) & 0x07, 2); // centred
-
-    const auto styles = recordsOfType(g, 0x0293);
-    QCOMPARE(styles.size(), size_t(1));
-    QCOMPARE(styles.front(), QByteArray("\x00\x80\x00\xFF", 4)); // built-in Normal on XF 0
-
-    const auto sheets = recordsOfType(g, 0x0085);
-    QCOMPARE(sheets.size(), size_t(1));
-    QCOMPARE(sheets.front().mid(6), QByteArray("\x06\x00Sheet1", 8));
 
     const size_t sst = indexOfType(g, 0x00FC);
     QVERIFY(sst < g.size());
@@ -298,17 +238,10 @@ void WorkbookFileTest::globalsLayout()
              (QStringList{"NO.", QStringLiteral("对地电压"), QStringLiteral("    线电压  "),
                           QStringLiteral("   电      流"), "1"}));
     QCOMPARE(strings.total, 4u + 99u + 12u * 3u + 1u);
-    QCOMPARE(strings.unique, quint32(strings.strings.size()));
+    // 4 titles, 99 row numbers, 12 x 3 values plus "NO--", of which "10kV"/"35kV" repeat.
+    QCOMPARE(strings.unique, 4u + 99u + 12u + 2u + 12u + 1u);
     QVERIFY(indexOfType(g, 0x00FF) < g.size()); // EXTSST
-    for (const biff::Record& r : g)
-        QVERIFY(r.data.size() <= 8224);
-}
 
-void WorkbookFileTest::sheetLayoutAndAlignment()
-{
-    const SheetCells cells = historyCells();
-    const ParsedWorkbook wb = parse(biff8Workbook(cells));
-    QVERIFY(!wb.sheet.empty());
     const std::vector<biff::Record>& s = wb.sheet;
     QCOMPARE(s.front().type, quint16(0x0809));
     QCOMPARE(biff::u16(s.front().data, 2), quint16(0x0010));
@@ -316,8 +249,6 @@ void WorkbookFileTest::sheetLayoutAndAlignment()
     QCOMPARE(s[1].data, QByteArray("\0\0\0\0\x64\0\0\0\0\0\x04\0\0\0", 14));
     QCOMPARE(s[s.size() - 2].type, quint16(0x023E)); // WINDOW2
     QCOMPARE(s.back().type, quint16(0x000A));
-
-    const auto xfs = recordsOfType(wb.globals, 0x00E0);
     const auto records = cellRecords(s);
     QCOMPARE(records.size(), 400);
     int previous = -1;
@@ -331,9 +262,7 @@ void WorkbookFileTest::sheetLayoutAndAlignment()
         for (int c = 0; c < 4; ++c) {
             const CellXf cell = records.value({r, c});
             QCOMPARE(cell.type, cells[size_t(r)][size_t(c)].text.isEmpty() ? kBlank : kLabelSst);
-            QVERIFY(cell.xf < xfs.size());
-            QCOMPARE(xfs[cell.xf].at(6) & 0x07, 2);
-            QCOMPARE(biff::u16(xfs[cell.xf], 4) & 0x0004, 0); // a cell XF, not a style
+            QCOMPARE(cell.xf, quint16(16)); // the centred cell XF
         }
     }
 }
@@ -344,8 +273,10 @@ void WorkbookFileTest::plainAndCentredCells()
         {{"a", true}, {"b", false}, {"", true}, {"", false}},
         {{"", false}, {QStringLiteral("电"), false}},
     };
-    const QByteArray file = biff8Workbook(cells);
-    const ParsedWorkbook wb = parse(file);
+    // The last plain empty cell has no record, so freexl sees three columns.
+    QByteArray bytes;
+    writeAndCompare(file("table.xls"), cells, 3, &bytes);
+    const ParsedWorkbook wb = parse(bytes);
     QVERIFY(!wb.sheet.empty());
     const auto xfs = recordsOfType(wb.globals, 0x00E0);
     const auto records = cellRecords(wb.sheet);
@@ -357,17 +288,6 @@ void WorkbookFileTest::plainAndCentredCells()
     QCOMPARE(records.value({0, 2}).type, kBlank);
     QCOMPARE(alignment(0, 2), 2);
     QCOMPARE(alignment(1, 1), 0);
-    QVERIFY(!records.contains({0, 3}));
-    QVERIFY(!records.contains({1, 0}));
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("mixed.xls"));
-    QFile out(path);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(file);
-    out.close();
-    compareThroughFreexl(path, cells, 3); // the last plain empty cell has no record
 }
 
 void WorkbookFileTest::longTableContinuesSharedStrings()
@@ -386,8 +306,9 @@ void WorkbookFileTest::longTableContinuesSharedStrings()
     }
     distinct.insert(2, QStringLiteral("同一个")); // first used in the first row
 
-    const QByteArray file = biff8Workbook(cells);
-    const ParsedWorkbook wb = parse(file);
+    QByteArray bytes;
+    writeAndCompare(file("table.xls"), cells, 3, &bytes);
+    const ParsedWorkbook wb = parse(bytes);
     QVERIFY(!wb.sheet.empty());
     for (const biff::Record& r : wb.globals)
         QVERIFY(r.data.size() <= 8224);
@@ -415,13 +336,6 @@ void WorkbookFileTest::longTableContinuesSharedStrings()
         QCOMPARE(qsizetype(biff::u32(ext, 2 + 8 * b)), strings.stringOffsets.at(first));
         QCOMPARE(qsizetype(biff::u16(ext, 6 + 8 * b)), strings.stringRecordOffsets.at(first));
     }
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("long.xls"));
-    QString error;
-    QVERIFY2(writeWorkbookFile(path, cells, &error), qPrintable(error));
-    compareThroughFreexl(path, cells, 3);
 }
 
 void WorkbookFileTest::sharedStringAtRecordEnd_data()
@@ -432,12 +346,8 @@ void WorkbookFileTest::sharedStringAtRecordEnd_data()
     // `room`: bytes left in the SST record after the first string. The second string starts
     // there only when its 3 header bytes and one character fit; otherwise a CONTINUE takes it.
     QTest::newRow("8-bit, record full") << 0 << false << 8224;
-    QTest::newRow("8-bit, 1 left") << 1 << false << 8223;
-    QTest::newRow("8-bit, 2 left") << 2 << false << 8222;
     QTest::newRow("8-bit, 3 left: header alone") << 3 << false << 8221;
     QTest::newRow("8-bit, 4 left: header and a character") << 4 << false << 8224;
-    QTest::newRow("8-bit, 6 left") << 6 << false << 8224;
-    QTest::newRow("UTF-16, 3 left") << 3 << true << 8221;
     QTest::newRow("UTF-16, 4 left: header alone") << 4 << true << 8220;
     QTest::newRow("UTF-16, 5 left: header and a character") << 5 << true << 8224;
     QTest::newRow("UTF-16, 6 left: odd byte unused") << 6 << true << 8223;
@@ -452,7 +362,9 @@ void WorkbookFileTest::sharedStringAtRecordEnd()
     const QString first(8224 - 8 - 3 - room, QLatin1Char('a'));
     const QString second = wide ? QStringLiteral("电压电压") : QStringLiteral("bcde");
     const SheetCells cells = {{{first, true}, {second, true}, {QStringLiteral("x"), true}}};
-    const ParsedWorkbook wb = parse(biff8Workbook(cells));
+    QByteArray bytes;
+    writeAndCompare(file("table.xls"), cells, 3, &bytes);
+    const ParsedWorkbook wb = parse(bytes);
     QVERIFY(!wb.globals.empty());
     const size_t sst = indexOfType(wb.globals, 0x00FC);
     QCOMPARE(wb.globals.at(sst).data.size(), sstSize);
@@ -460,30 +372,11 @@ void WorkbookFileTest::sharedStringAtRecordEnd()
     const biff::SharedStrings strings = biff::sharedStrings(wb.globals, sst);
     QVERIFY2(strings.problem.isEmpty(), qPrintable(strings.problem));
     QCOMPARE(strings.strings, (QStringList{first, second, QStringLiteral("x")}));
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("edge.xls"));
-    QString error;
-    QVERIFY2(writeWorkbookFile(path, cells, &error), qPrintable(error));
-    compareThroughFreexl(path, cells, 3);
 }
 
 void WorkbookFileTest::emptyWorkbook()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("empty.xls"));
-    QString error;
-    QVERIFY2(writeWorkbookFile(path, {}, &error), qPrintable(error));
-    FreexlFile file(path);
-    QCOMPARE(file.status(), FREEXL_OK);
-    QCOMPARE(freexl_select_active_worksheet(file.handle(), 0), FREEXL_OK);
-    unsigned int rows = 1;
-    unsigned short cols = 1;
-    QCOMPARE(freexl_worksheet_dimensions(file.handle(), &rows, &cols), FREEXL_OK);
-    QCOMPARE(rows, 0u);
-    QCOMPARE(cols, quint16(0));
+    writeAndCompare(file("empty.xls"), {}, 0);
 }
 
 void WorkbookFileTest::formatFollowsName_data()
@@ -491,11 +384,7 @@ void WorkbookFileTest::formatFollowsName_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("xlsx");
     QTest::newRow("xls") << "history.xls" << false;
-    QTest::newRow("XLS") << "HISTORY.XLS" << false;
-    QTest::newRow("xlsx") << "history.xlsx" << true;
-    QTest::newRow("XLSX") << "history.XLSX" << true;
-    QTest::newRow("other extension") << "history.dat" << false;
-    QTest::newRow("no extension") << "history" << false;
+    QTest::newRow("XLSX, any case") << "history.XLSX" << true;
     QTest::newRow("xlsx inside the name") << "history.xlsx.bak" << false;
 }
 
@@ -503,32 +392,25 @@ void WorkbookFileTest::formatFollowsName()
 {
     QFETCH(QString, name);
     QFETCH(bool, xlsx);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(name);
     const SheetCells cells = historyCells();
-    QString error;
-    QVERIFY2(writeWorkbookFile(path, cells, &error), qPrintable(error));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    QVERIFY(write(file(name), cells));
+    QFile written(file(name));
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
     if (xlsx)
         QVERIFY(bytes.startsWith("PK\x03\x04"));
     else
         QCOMPARE(bytes, biff8Workbook(cells));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
 }
 
 void WorkbookFileTest::xlsxContents()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
         QFAIL("unzip is not installed (scripts/setup.sh installs it)");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("history.xlsx"));
+    const QString path = file("history.xlsx");
     const SheetCells cells = historyCells();
-    QString error;
-    QVERIFY2(writeWorkbookFile(path, cells, &error), qPrintable(error));
+    QVERIFY(write(path, cells));
 
     const QString shared = QString::fromUtf8(unzipMember(path, "xl/sharedStrings.xml"));
     const QString sheet = QString::fromUtf8(unzipMember(path, "xl/worksheets/sheet1.xml"));
@@ -541,10 +423,10 @@ void WorkbookFileTest::xlsxContents()
         stored.insert(m.captured(1));
     QSet<QString> expected;
     for (const auto& row : cells) {
-        for (const SheetCell& cell : row) {
-            if (!cell.text.isEmpty()) expected.insert(cell.text);
-        }
+        for (const SheetCell& cell : row)
+            expected.insert(cell.text);
     }
+    expected.remove(QString());
     QCOMPARE(stored, expected);
     QVERIFY(shared.contains(QStringLiteral("<t xml:space=\"preserve\">    线电压  </t>")));
 
@@ -574,23 +456,19 @@ void WorkbookFileTest::libreOfficeReadsXls()
     if (office.isEmpty()) office = QStandardPaths::findExecutable(QStringLiteral("libreoffice"));
     if (office.isEmpty()) QSKIP("LibreOffice is not installed");
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("history.xls"));
+    const QString path = file("history.xls");
     const SheetCells cells = historyCells();
-    QString error;
-    QVERIFY2(writeWorkbookFile(path, cells, &error), qPrintable(error));
+    QVERIFY(write(path, cells));
 
     QProcess soffice;
     soffice.setProcessChannelMode(QProcess::MergedChannels);
-    soffice.start(office,
-                  {QStringLiteral("-env:UserInstallation=") +
-                       QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString(),
-                   QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                   QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),
-                   QStringLiteral("--outdir"), dir.path(), path});
+    soffice.start(office, {QStringLiteral("-env:UserInstallation=") +
+                               QUrl::fromLocalFile(file("profile")).toString(),
+                           QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                           QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),
+                           QStringLiteral("--outdir"), dir_->path(), path});
     QVERIFY(soffice.waitForFinished(180000));
-    QFile csv(dir.filePath(QStringLiteral("history.csv")));
+    QFile csv(file("history.csv"));
     QVERIFY2(csv.open(QIODevice::ReadOnly), soffice.readAll().constData());
     const QStringList lines =
         QString::fromUtf8(csv.readAll()).split(QStringLiteral("\n"), Qt::SkipEmptyParts);
@@ -598,7 +476,12 @@ void WorkbookFileTest::libreOfficeReadsXls()
     for (int r = 0; r < 100; ++r) {
         QString line = lines.at(r);
         if (line.endsWith(u'\r')) line.chop(1);
-        QStringList fields = parseCsvLine(line);
+        // No text here holds a comma or a quote; a field may come quoted all the same.
+        QStringList fields = line.split(QLatin1Char(','));
+        for (QString& field : fields) {
+            if (field.size() >= 2 && field.startsWith(u'"') && field.endsWith(u'"'))
+                field = field.mid(1, field.size() - 2);
+        }
         while (fields.size() < 4)
             fields << QString();
         QStringList expected;
