@@ -93,9 +93,9 @@ private slots:
         QCOMPARE(f.LabComsta->text(), QStringLiteral("串口状态"));
         QCOMPARE(f.Lab_rtsta->text(), QStringLiteral("连接失败"));
         QCOMPARE(f.Frame_realtime->title(), QString());
-        const QStringList buttons{f.Button_read->text(), f.Button_save->text(),
+        const QStringList buttons{f.Button_read->text(),  f.Button_save->text(),
                                   f.Button_clear->text(), f.Button_print->text(),
-                                  f.Button_help->text(), f.Button_close->text()};
+                                  f.Button_help->text(),  f.Button_close->text()};
         QCOMPARE(buttons, (QStringList{"读取", "保存", "清空", "打印", "帮助", "关闭"}));
         QCOMPARE(f.TabStrip1->tabBar()->count(), 2);
         QCOMPARE(f.TabStrip1->tabBar()->tabText(0), QStringLiteral("实时监控"));
@@ -110,7 +110,8 @@ private slots:
         FormRig rig;
         Form1& f = *rig.form;
         QStringList bar;
-        for (QAction* a : f.menuBar()->actions()) bar << a->text();
+        for (QAction* a : f.menuBar()->actions())
+            bar << a->text();
         QCOMPARE(bar, (QStringList{"文件", "操作", "帮助"}));
         auto items = [](QMenu* m) {
             QStringList out;
@@ -156,17 +157,25 @@ private slots:
         QFETCH(QRect, rect);
         FormRig rig;
         Form1& f = *rig.form;
-        const QHash<QString, QWidget*> widgets{
-            {"TabStrip1", f.TabStrip1},       {"Frame_realtime", f.Frame_realtime},
-            {"Lab_testpro", f.Lab_testpro},   {"Lab_value_lg", f.Lab_value_lg},
-            {"Label2", f.Label2},             {"Lab_value_ll", f.Lab_value_ll},
-            {"Label1", f.Label1},             {"Lab_value_a", f.Lab_value_a},
-            {"Progress_read", f.Progress_read}, {"Button_read", f.Button_read},
-            {"Button_save", f.Button_save},   {"Button_clear", f.Button_clear},
-            {"Button_print", f.Button_print}, {"Button_help", f.Button_help},
-            {"Button_close", f.Button_close}, {"LabComsta", f.LabComsta},
-            {"Lab_rtsta", f.Lab_rtsta},       {"StatusBar1", f.StatusBar1},
-            {"DataGrid", f.DataGrid}};
+        const QHash<QString, QWidget*> widgets{{"TabStrip1", f.TabStrip1},
+                                               {"Frame_realtime", f.Frame_realtime},
+                                               {"Lab_testpro", f.Lab_testpro},
+                                               {"Lab_value_lg", f.Lab_value_lg},
+                                               {"Label2", f.Label2},
+                                               {"Lab_value_ll", f.Lab_value_ll},
+                                               {"Label1", f.Label1},
+                                               {"Lab_value_a", f.Lab_value_a},
+                                               {"Progress_read", f.Progress_read},
+                                               {"Button_read", f.Button_read},
+                                               {"Button_save", f.Button_save},
+                                               {"Button_clear", f.Button_clear},
+                                               {"Button_print", f.Button_print},
+                                               {"Button_help", f.Button_help},
+                                               {"Button_close", f.Button_close},
+                                               {"LabComsta", f.LabComsta},
+                                               {"Lab_rtsta", f.Lab_rtsta},
+                                               {"StatusBar1", f.StatusBar1},
+                                               {"DataGrid", f.DataGrid}};
         QCOMPARE(widgets.value(name)->geometry(), rect);
         // The client area below the menu bar is fixed at 777 x 650.
         QCOMPARE(f.centralWidget()->size(), QSize(777, 650));
@@ -194,7 +203,8 @@ private slots:
         QVERIFY(!f.DataGrid->font().bold());
         // The Song face must resolve to an installed CJK Song font with a real bold face.
         const QFontInfo info(f.Lab_value_lg->font());
-        QVERIFY2(info.family().contains(QStringLiteral("Noto Serif CJK")), qPrintable(info.family()));
+        QVERIFY2(info.family().contains(QStringLiteral("Noto Serif CJK")),
+                 qPrintable(info.family()));
         QVERIFY(info.bold());
     }
 
@@ -202,7 +212,7 @@ private slots:
     {
         FormRig rig;
         Form1& f = *rig.form;
-        const QList<QWidget*> expected{f.TabStrip1->tabBar(), f.DataGrid,   f.Button_read,
+        const QList<QWidget*> expected{f.TabStrip1->tabBar(), f.DataGrid,     f.Button_read,
                                        f.Button_save,         f.Button_clear, f.Button_print,
                                        f.Button_help,         f.Button_close};
         QWidget* w = expected.first();
@@ -212,7 +222,8 @@ private slots:
             } while (!(w->focusPolicy() & Qt::TabFocus));
             QCOMPARE(w, expected.at(i));
         }
-        for (QLabel* l : f.findChildren<QLabel*>()) QCOMPARE(l->focusPolicy(), Qt::NoFocus);
+        for (QLabel* l : f.findChildren<QLabel*>())
+            QCOMPARE(l->focusPolicy(), Qt::NoFocus);
         QCOMPARE(f.Progress_read->focusPolicy(), Qt::NoFocus);
     }
 
@@ -261,13 +272,15 @@ private slots:
         QCOMPARE(g.TextMatrix(0, 3), QStringLiteral("   电      流"));
         for (int r = 1; r < 100; ++r) {
             QCOMPARE(g.TextMatrix(r, 0), QString::number(r));
-            for (int c = 1; c < 4; ++c) QVERIFY(g.TextMatrix(r, c).isEmpty());
+            for (int c = 1; c < 4; ++c)
+                QVERIFY(g.TextMatrix(r, c).isEmpty());
         }
         for (int c = 0; c < 4; ++c) {
             QCOMPARE(g.ColWidth(c), 1800);
             QCOMPARE(g.ColAlignment(c), FlexGrid::AlignCenterCenter);
         }
-        for (int r : {0, 1, 50, 99}) QCOMPARE(g.RowHeight(r), 300);
+        for (int r : {0, 1, 50, 99})
+            QCOMPARE(g.RowHeight(r), 300);
         QCOMPARE(g.columnWidth(0), 120);
         QCOMPARE(g.rowHeight(0), 20);
         // Record cells are centred; the header row scrolls with nothing.
@@ -283,7 +296,8 @@ private slots:
         FlexGrid& g = *f.DataGrid;
         const QRect before = g.geometry();
         for (int r = 1; r < 100; ++r)
-            for (int c = 0; c < 4; ++c) g.setTextMatrix(r, c, QStringLiteral("x%1").arg(r));
+            for (int c = 0; c < 4; ++c)
+                g.setTextMatrix(r, c, QStringLiteral("x%1").arg(r));
         g.setTextMatrix(0, 2, QStringLiteral("changed"));
         f.GridInit();
         QCOMPARE(g.geometry(), before);
@@ -291,7 +305,8 @@ private slots:
         QCOMPARE(g.TextMatrix(0, 2), QStringLiteral("    线电压  "));
         for (int r = 1; r < 100; ++r) {
             QCOMPARE(g.TextMatrix(r, 0), QString::number(r));
-            for (int c = 1; c < 4; ++c) QVERIFY(g.TextMatrix(r, c).isEmpty());
+            for (int c = 1; c < 4; ++c)
+                QVERIFY(g.TextMatrix(r, c).isEmpty());
         }
         QCOMPARE(g.TextMatrix(100, 0), QString()); // there is no row 100
     }

@@ -19,7 +19,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
+QByteArray hex(const char* h)
+{
+    return QByteArray::fromHex(h);
+}
 
 const QByteArray Probe = hex("a1040555aafe");
 const QByteArray Realtime = hex("a10406000002");
@@ -37,7 +40,8 @@ QByteArray blockRequest(int start, int count)
 QStringList writesSince(const ScriptedSerial& s, size_t from)
 {
     QStringList out;
-    for (size_t i = from; i < s.written().size(); ++i) out << s.written()[i].bytes.toHex();
+    for (size_t i = from; i < s.written().size(); ++i)
+        out << s.written()[i].bytes.toHex();
     return out;
 }
 
@@ -185,7 +189,8 @@ private slots:
         rig.advance(1600); // one poll answered
         silent = true;
         const size_t before = rig.serial->written().size();
-        QVERIFY(rig.clock.advanceUntil([&] { return rig.serial->written().size() > before; }, 2000ms));
+        QVERIFY(
+            rig.clock.advanceUntil([&] { return rig.serial->written().size() > before; }, 2000ms));
         const auto firstUnanswered = rig.serial->written().back().at;
         // The next request, 1.5 s later, does not push the timeout back.
         rig.clock.advance(firstUnanswered + 2499ms - rig.clock.now());
@@ -236,7 +241,8 @@ private slots:
         const int shown = std::min(total, 99);
         QStringList expected{RecordCount.toHex()};
         for (int block = 0; block * 10 < shown; ++block)
-            expected << blockRequest(block == 0 ? 1 : block * 10, std::min(10, shown - block * 10)).toHex();
+            expected << blockRequest(block == 0 ? 1 : block * 10, std::min(10, shown - block * 10))
+                            .toHex();
         const QStringList sent = writesSince(*rig.serial, from);
         QCOMPARE(sent.mid(0, expected.size()), expected);
 
@@ -256,7 +262,8 @@ private slots:
 
         // Progress 0, 10, 20, ... then the total, and hidden at the end.
         QVector<int> expectedProgress{0};
-        for (int v = 10; v < shown; v += 10) expectedProgress << v;
+        for (int v = 10; v < shown; v += 10)
+            expectedProgress << v;
         if (expectedProgress.last() != shown) expectedProgress << shown;
         QCOMPARE(progress, expectedProgress);
         QVERIFY(progressShown);
@@ -272,7 +279,8 @@ private slots:
         QVERIFY(isEnabled(f.menuhelp) && f.menuclear->isEnabled() && f.menusave->isEnabled());
         QVERIFY(rig.boxes->shown.empty());
         // Polling goes on: the next request is a probe (history view).
-        QVERIFY(rig.clock.advanceUntil([&] { return rig.serial->written().size() > from + expected.size(); }, 2000ms));
+        QVERIFY(rig.clock.advanceUntil(
+            [&] { return rig.serial->written().size() > from + expected.size(); }, 2000ms));
         QCOMPARE(rig.serial->written().back().bytes, Probe);
     }
 
@@ -310,12 +318,14 @@ private slots:
         sim::Instrument instrument(config);
         int blocks = 0;
         rig.serial->setOutcome(1, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(1, instrument, [&](const QByteArray& req, auto reply) {
-            // A refusal as long as the block asked for, so the receive threshold lets it in.
-            if (req.size() > 2 && req[2] == 1 && ++blocks == 2)
-                return decltype(reply){{5ms, sim::Instrument::replyFrame(0xF1, QByteArray(50, 0))}};
-            return reply;
-        }));
+        rig.serial->setResponder(
+            instrumentOn(1, instrument, [&](const QByteArray& req, auto reply) {
+                // A refusal as long as the block asked for, so the receive threshold lets it in.
+                if (req.size() > 2 && req[2] == 1 && ++blocks == 2)
+                    return decltype(reply){
+                        {5ms, sim::Instrument::replyFrame(0xF1, QByteArray(50, 0))}};
+                return reply;
+            }));
         findOnCom1(rig);
         Form1& f = *rig.form;
         f.TabStrip1->clickTab(2);
@@ -343,10 +353,11 @@ private slots:
         sim::Instrument instrument(config);
         int blocks = 0;
         rig.serial->setOutcome(1, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(1, instrument, [&](const QByteArray& req, auto reply) {
-            if (req.size() > 2 && req[2] == 1 && ++blocks == 3) return decltype(reply){};
-            return reply;
-        }));
+        rig.serial->setResponder(
+            instrumentOn(1, instrument, [&](const QByteArray& req, auto reply) {
+                if (req.size() > 2 && req[2] == 1 && ++blocks == 3) return decltype(reply){};
+                return reply;
+            }));
         findOnCom1(rig);
         Form1& f = *rig.form;
         f.TabStrip1->clickTab(2);
@@ -356,7 +367,8 @@ private slots:
         QVERIFY(rig.clock.advanceUntil([&] { return f.LinkState == 5; }, 3000ms));
         QVERIFY(rig.clock.now() - sentAt <= 2500ms);
         QCOMPARE(f.Lab_rtsta->text(), QStringLiteral("通讯失败"));
-        QVERIFY(f.TabStrip1->isEnabled() && f.Button_clear->isEnabled() && f.Button_read->isEnabled());
+        QVERIFY(f.TabStrip1->isEnabled() && f.Button_clear->isEnabled() &&
+                f.Button_read->isEnabled());
         QVERIFY(!f.Progress_read->isVisibleTo(&f));
         QCOMPARE(f.RecBlock, 0);
         QVERIFY(f.Timer_real->Enabled());
@@ -378,11 +390,13 @@ private slots:
         f.TabStrip1->clickTab(2);
         // Wait for the next poll to go out, then ask for the history while it is open.
         const size_t polls = rig.serial->written().size();
-        QVERIFY(rig.clock.advanceUntil([&] { return rig.serial->written().size() > polls; }, 2000ms));
+        QVERIFY(
+            rig.clock.advanceUntil([&] { return rig.serial->written().size() > polls; }, 2000ms));
         QCOMPARE(f.LinkState, 1);
         const auto pollAt = rig.serial->written().back().at;
         f.Button_read->click();
-        QVERIFY(rig.clock.advanceUntil([&] { return rig.serial->written().back().bytes == RecordCount; }, 3000ms));
+        QVERIFY(rig.clock.advanceUntil(
+            [&] { return rig.serial->written().back().bytes == RecordCount; }, 3000ms));
         const auto countAt = rig.serial->written().back().at;
         // The reply took 400 ms turnaround plus line time; the start tick comes within 30 ms of it.
         QVERIFY(countAt - pollAt > 400ms);
@@ -407,15 +421,18 @@ private slots:
         f.TabStrip1->clickTab(2);
         silent = true;
         const size_t polls = rig.serial->written().size();
-        QVERIFY(rig.clock.advanceUntil([&] { return rig.serial->written().size() > polls; }, 2000ms));
+        QVERIFY(
+            rig.clock.advanceUntil([&] { return rig.serial->written().size() > polls; }, 2000ms));
         f.Button_read->click();
         silent = false;
         // The poll's timeout gives the commands back and restarts polling; the waiting start
         // tick then still asks for the count, so the download runs with polling active.
         QVERIFY(rig.clock.advanceUntil([&] { return f.LinkState == 5; }, 3000ms));
         QVERIFY(f.Timer_real->Enabled());
-        QVERIFY(rig.clock.advanceUntil([&] { return rig.serial->written().back().bytes == RecordCount; }, 100ms));
-        QVERIFY(rig.clock.advanceUntil([&] { return !f.DataGrid->TextMatrix(3, 1).isEmpty(); }, 3000ms));
+        QVERIFY(rig.clock.advanceUntil(
+            [&] { return rig.serial->written().back().bytes == RecordCount; }, 100ms));
+        QVERIFY(rig.clock.advanceUntil([&] { return !f.DataGrid->TextMatrix(3, 1).isEmpty(); },
+                                       3000ms));
     }
 };
 

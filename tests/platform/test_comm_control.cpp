@@ -38,7 +38,8 @@ private slots:
         QTest::addColumn<QString>("target"); // what COM5 links to; empty: no link at all
         QTest::addColumn<int>("error");
         QTest::newRow("no link, no system port") << QString() << int(CommControl::ErrNoSuchPort);
-        QTest::newRow("dangling link") << "/dev/pts/nonexistent-999" << int(CommControl::ErrNoSuchPort);
+        QTest::newRow("dangling link")
+            << "/dev/pts/nonexistent-999" << int(CommControl::ErrNoSuchPort);
         QTest::newRow("regular file") << "FILE" << int(CommControl::ErrOther);
         QTest::newRow("directory") << "DIR" << int(CommControl::ErrOther);
     }

@@ -93,8 +93,10 @@ private slots:
         VirtualClock clock;
         PeriodicTimer a(300ms, &clock, nullptr), b(100ms, &clock, nullptr);
         QStringList order;
-        connect(&a, &PeriodicTimer::Timer, [&] { order << QStringLiteral("a%1").arg(clock.now().count()); });
-        connect(&b, &PeriodicTimer::Timer, [&] { order << QStringLiteral("b%1").arg(clock.now().count()); });
+        connect(&a, &PeriodicTimer::Timer,
+                [&] { order << QStringLiteral("a%1").arg(clock.now().count()); });
+        connect(&b, &PeriodicTimer::Timer,
+                [&] { order << QStringLiteral("b%1").arg(clock.now().count()); });
         a.setEnabled(true);
         b.setEnabled(true);
         clock.advance(300ms);

@@ -14,10 +14,10 @@ class PortMapTest : public QObject
 private slots:
     void systemPortOrder()
     {
-        const QStringList in{"/dev/ttyS1", "/dev/ttyACM0", "/dev/ttyUSB10", "/dev/ttyS0",
-                             "/dev/ttyUSB2", "/dev/ttyAMA0", "/dev/ttyACM1", "/dev/ttyUSB0"};
+        const QStringList in{"/dev/ttyS1",   "/dev/ttyACM0", "/dev/ttyUSB10", "/dev/ttyS0",
+                             "/dev/ttyUSB2", "/dev/ttyAMA0", "/dev/ttyACM1",  "/dev/ttyUSB0"};
         const QStringList expected{"/dev/ttyUSB0", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0",
-                                   "/dev/ttyACM1", "/dev/ttyAMA0", "/dev/ttyS0",   "/dev/ttyS1"};
+                                   "/dev/ttyACM1", "/dev/ttyAMA0", "/dev/ttyS0",    "/dev/ttyS1"};
         QCOMPARE(orderSystemPorts(in), expected);
     }
 

@@ -15,7 +15,10 @@ using namespace tesvaron::test;
 
 namespace {
 
-QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
+QByteArray hex(const char* h)
+{
+    return QByteArray::fromHex(h);
+}
 
 // A window waiting for a reply, then handed `bytes` as one notification.
 void receive(Form1& f, const QByteArray& bytes, int count = -1)
@@ -30,7 +33,8 @@ void receive(Form1& f, const QByteArray& bytes, int count = -1)
 QByteArray frame(const QByteArray& body) // body = L kind payload, checksum appended
 {
     char cs = 0;
-    for (char b : body) cs ^= b;
+    for (char b : body)
+        cs ^= b;
     return QByteArray(1, char(0xB1)) + body + QByteArray(1, cs);
 }
 
@@ -48,7 +52,8 @@ private slots:
         QTest::addColumn<bool>("found");    // ComFound afterwards
         QTest::newRow("probe") << hex("b1040555aafe") << 2 << true;
         QTest::newRow("stray bytes before the header") << hex("00ff3cb1040555aafe") << 2 << true;
-        QTest::newRow("more than 255 bytes") << QByteArray(300, 'x') + hex("b1040555aafe") << 2 << true;
+        QTest::newRow("more than 255 bytes")
+            << QByteArray(300, 'x') + hex("b1040555aafe") << 2 << true;
         QTest::newRow("header last") << hex("000000b1") << 1 << false;
         QTest::newRow("fewer than four bytes") << hex("b104fe") << 1 << false;
         QTest::newRow("no header") << hex("a1040555aafe") << 1 << false;
@@ -105,19 +110,43 @@ private slots:
         QTest::addColumn<QString>("ground");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("current");
-        QTest::newRow("0") << hex("00000000") << "0.0kV" << "0.0kV" << "0A";
-        QTest::newRow("11") << hex("000b7b01") << "1.1kV" << "0.3kV" << "12.3A";
-        QTest::newRow("12") << hex("000c7b02") << "1.2kV" << "6.6kV" << "1.23A";
-        QTest::newRow("99") << hex("00637b00") << "9.9kV" << "35kV" << "123A";
-        QTest::newRow("100") << hex("00647b07") << "10kV" << "35kV" << "123A";
-        QTest::newRow("125") << hex("007d0501") << "13kV" << "35kV" << "0.5A";
-        QTest::newRow("327") << hex("01470001") << "33kV" << "66kV" << "0.0A";
-        QTest::newRow("617") << hex("0269ff00") << "62kV" << "110kV" << "255A";
-        QTest::newRow("5999") << hex("176f0502") << "600kV" << "220kV" << "0.05A";
-        QTest::newRow("6000") << hex("17700501") << "NO--" << "NO--" << "NO--";
-        QTest::newRow("6553.5 kV") << hex("ffff0501") << "NO--" << "NO--" << "NO--";
+        QTest::newRow("0") << hex("00000000") << "0.0kV"
+                           << "0.0kV"
+                           << "0A";
+        QTest::newRow("11") << hex("000b7b01") << "1.1kV"
+                            << "0.3kV"
+                            << "12.3A";
+        QTest::newRow("12") << hex("000c7b02") << "1.2kV"
+                            << "6.6kV"
+                            << "1.23A";
+        QTest::newRow("99") << hex("00637b00") << "9.9kV"
+                            << "35kV"
+                            << "123A";
+        QTest::newRow("100") << hex("00647b07") << "10kV"
+                             << "35kV"
+                             << "123A";
+        QTest::newRow("125") << hex("007d0501") << "13kV"
+                             << "35kV"
+                             << "0.5A";
+        QTest::newRow("327") << hex("01470001") << "33kV"
+                             << "66kV"
+                             << "0.0A";
+        QTest::newRow("617") << hex("0269ff00") << "62kV"
+                             << "110kV"
+                             << "255A";
+        QTest::newRow("5999") << hex("176f0502") << "600kV"
+                              << "220kV"
+                              << "0.05A";
+        QTest::newRow("6000") << hex("17700501") << "NO--"
+                              << "NO--"
+                              << "NO--";
+        QTest::newRow("6553.5 kV") << hex("ffff0501") << "NO--"
+                                   << "NO--"
+                                   << "NO--";
         // The current is payload byte 2 alone, never 16 bits with the voltage's low byte.
-        QTest::newRow("current one byte") << hex("017b0c01") << "38kV" << "110kV" << "1.2A";
+        QTest::newRow("current one byte") << hex("017b0c01") << "38kV"
+                                          << "110kV"
+                                          << "1.2A";
     }
 
     void realtime()
@@ -164,7 +193,8 @@ private slots:
             f.RecTotal = 50;
             receive(f, frame(hex(body)));
             QCOMPARE(f.RecBlock, 1);
-            for (int c = 1; c < 4; ++c) QCOMPARE(f.DataGrid->TextMatrix(1, c), QString());
+            for (int c = 1; c < 4; ++c)
+                QCOMPARE(f.DataGrid->TextMatrix(1, c), QString());
         }
     }
 
@@ -175,7 +205,8 @@ private slots:
         f.RecTotal = 99;
         f.RecBlock = 9; // the tenth block: rows 91..99
         QByteArray body = hex("3401");
-        for (int i = 0; i < 10; ++i) body += hex("0064000a01");
+        for (int i = 0; i < 10; ++i)
+            body += hex("0064000a01");
         receive(f, frame(body));
         QCOMPARE(f.DataGrid->TextMatrix(99, 1), QStringLiteral("10kV"));
         QCOMPARE(f.DataGrid->Rows(), 100);
@@ -212,7 +243,8 @@ private slots:
         QTest::addColumn<bool>("startTickWaiting"); // the record count has not been asked yet
         QTest::addColumn<bool>("commandsBack");
         QTest::newRow("probe answer to a block request") << frame(hex("040555aa")) << false << true;
-        QTest::newRow("realtime answer to a block request") << frame(hex("060600640001")) << false << true;
+        QTest::newRow("realtime answer to a block request")
+            << frame(hex("060600640001")) << false << true;
         QTest::newRow("refusal") << frame(hex("02f1")) << false << true;
         // The poll that was open when Read was pressed: the start tick still has work to do.
         QTest::newRow("poll answer before the count") << frame(hex("040555aa")) << true << false;
@@ -254,8 +286,10 @@ private slots:
         QRandomGenerator random(20261206);
         for (int i = 0; i < 20000; ++i) {
             QByteArray bytes(int(random.bounded(0, 400)), Qt::Uninitialized);
-            for (char& b : bytes) b = char(random.bounded(256));
-            if (!bytes.isEmpty() && random.bounded(2)) bytes[int(random.bounded(bytes.size()))] = char(0xB1);
+            for (char& b : bytes)
+                b = char(random.bounded(256));
+            if (!bytes.isEmpty() && random.bounded(2))
+                bytes[int(random.bounded(bytes.size()))] = char(0xB1);
             f.RecTotal = std::int16_t(random.bounded(0, 100));
             f.RecBlock = std::uint8_t(random.bounded(0, 10));
             receive(f, bytes, random.bounded(2) ? int(bytes.size()) : int(random.bounded(0, 500)));

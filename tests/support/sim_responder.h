@@ -18,7 +18,8 @@ inline ScriptedSerial::Responder instrumentOn(int com, sim::Instrument& instrume
     return [com, &instrument, filter](int at, const QByteArray& written) {
         std::vector<ScriptedSerial::Chunk> out;
         if (at != com) return out;
-        for (const sim::ReplyChunk& c : instrument.receive(written)) out.push_back({c.delay, c.bytes});
+        for (const sim::ReplyChunk& c : instrument.receive(written))
+            out.push_back({c.delay, c.bytes});
         return filter ? filter(written, std::move(out)) : out;
     };
 }
