@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #ifndef Q_OS_WIN
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -50,6 +51,31 @@ PortKey keyOf(const QString& path)
         group = 1;
     return {group, stem, number, name};
 }
+
+#ifndef Q_OS_WIN
+// The system's serial devices. Walking them (udev and sysfs) takes milliseconds, and every
+// request opens its port afresh, so the walk is repeated only once a device node has come or
+// gone in /dev since the last one.
+QStringList systemSerialDevices()
+{
+    static QStringList devices;
+    static bool walked = false;
+    static timespec walkedAt{};
+    struct stat dev
+    {
+    };
+    const bool stamped = ::stat("/dev", &dev) == 0;
+    if (walked && stamped && dev.st_mtim.tv_sec == walkedAt.tv_sec &&
+        dev.st_mtim.tv_nsec == walkedAt.tv_nsec)
+        return devices;
+    devices.clear();
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        devices << info.systemLocation();
+    walked = stamped;
+    walkedAt = dev.st_mtim;
+    return devices;
+}
+#endif
 
 } // namespace
 
@@ -96,10 +122,8 @@ QString resolveComPort(int n)
     if (links.contains(n)) return links.value(n);
 
     QStringList system;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        const QString device = info.systemLocation();
+    for (const QString& device : systemSerialDevices())
         if (!linkedDevices.contains(QFileInfo(device).canonicalFilePath())) system << device;
-    }
     return mapComPort(n, links, orderSystemPorts(system));
 #endif
 }

@@ -32,9 +32,11 @@ std::int16_t blockCount(int rest)
 
 } // namespace
 
+// Read disables the commands until the download ends; the paging itself runs while the
+// progress bar is up, which is also the case for a total that came unasked while polling.
 bool Form1::downloadRunning() const
 {
-    return !TabStrip1->isEnabled();
+    return !TabStrip1->isEnabled() || !Progress_read->isHidden();
 }
 
 void Form1::DataDecode()
@@ -72,6 +74,10 @@ void Form1::DataDecode()
     case ReplyRecordCount:
         enable(Timer_timeout, false);
         RecTotal = std::int16_t(std::min<int>(RxFrame[2], MaxRecords));
+        // A total starts the paging afresh: a download that a poll cut short (polling runs
+        // during a download once a poll's timeout has given the commands back) leaves its
+        // block count behind, and the new blocks would land that many rows down.
+        RecBlock = 0;
         if (RecTotal == 0) {
             restoreCommands();
             RecBlock = 0;
