@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTime>
 #include <QToolButton>
@@ -112,6 +113,7 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     buildWidgets();
     buildMenus();
     connectHandlers();
+    placeOnScreen();
 
     Timer_date->setEnabled(true);
     Timer_findcom->setEnabled(true);
@@ -216,6 +218,18 @@ void Form1::buildWidgets()
     setTabOrder(Button_clear, Button_print);
     setTabOrder(Button_print, Button_help);
     setTabOrder(Button_help, Button_close);
+}
+
+// The layout is fixed, and the window opens centred on its screen.
+void Form1::placeOnScreen()
+{
+    adjustSize();
+    setFixedSize(size());
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
 }
 
 void Form1::buildMenus()

@@ -149,6 +149,7 @@ private:
     void buildWidgets();
     void buildMenus();
     void connectHandlers();
+    void placeOnScreen();
     void restoreCommands();
     void endDownload();
     bool downloadRunning() const;

@@ -9,7 +9,6 @@
 #include "bench/sim_line.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -55,13 +54,6 @@ int child(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("tesvaron"));
     const qint64 appReady = monotonicNs();
     tesvaron::Form1 window;
-    window.adjustSize();
-    window.setFixedSize(window.size());
-    if (const QScreen* screen = window.screen()) {
-        QRect frame = window.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window.move(frame.topLeft());
-    }
     const qint64 built = monotonicNs();
     PaintWatch watch;
     window.installEventFilter(&watch);
