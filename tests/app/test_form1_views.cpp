@@ -1,115 +1,63 @@
 // Switching views and the Read, Clear, Help and Close commands, with their enable tables.
 
-#include "app/tab_strip.h"
 #include "tests/support/form_rig.h"
 
-#include <QAction>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMenu>
 #include <QProgressBar>
 #include <QTabBar>
 #include <QTest>
-#include <QToolButton>
 
 using namespace tesvaron;
 using namespace tesvaron::test;
-
-namespace {
-
-// The enabled state of every command as "button/menu" pairs, in a fixed order.
-QString commands(const Form1& f)
-{
-    auto bit = [](bool on) { return on ? '1' : '0'; };
-    QString s;
-    s += bit(f.Button_read->isEnabled());
-    s += bit(f.menuread->isEnabled());
-    s += ' ';
-    s += bit(f.Button_save->isEnabled());
-    s += bit(f.menusave->isEnabled());
-    s += ' ';
-    s += bit(f.Button_clear->isEnabled());
-    s += bit(f.menuclear->isEnabled());
-    s += ' ';
-    s += bit(f.Button_print->isEnabled());
-    s += bit(f.menuprint->isEnabled());
-    s += ' ';
-    s += bit(f.Button_help->isEnabled());
-    s += bit(isEnabled(f.menuhelp));
-    s += ' ';
-    s += bit(f.Button_close->isEnabled());
-    s += bit(f.menuclose->isEnabled());
-    s += ' ';
-    s += bit(f.TabStrip1->isEnabled());
-    return s;
-}
-
-} // namespace
 
 class ViewsTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void historyTabBeforeInstrumentFound()
+    void tabs_data()
     {
-        FormRig rig;
-        Form1& f = *rig.form;
-        f.TabStrip1->clickTab(2);
-        QCOMPARE(f.TabStrip1->SelectedItem(), 2);
-        QCOMPARE(f.RealMode, false);
-        QVERIFY(!f.Frame_realtime->isVisibleTo(&f));
-        QVERIFY(f.DataGrid->isVisibleTo(&f));
-        QVERIFY(f.Timer_real->Enabled());
+        QTest::addColumn<bool>("found"); // ComFound
+        QTest::addColumn<QList<int>>("clicks");
+        QTest::addColumn<QString>("offered");
         // Read stays as it was (disabled) until the instrument has answered.
-        QCOMPARE(commands(f), QStringLiteral("00 11 11 11 11 11 1"));
+        QTest::newRow("history before the instrument answered")
+            << false << QList{2} << "00 11 11 11 11 11 1";
+        QTest::newRow("history after it answered") << true << QList{2} << "11 11 11 11 11 11 1";
+        QTest::newRow("back to realtime") << true << QList{2, 1} << "00 11 00 11 11 11 1";
+        // Clicking the tab already selected repeats the same steps.
+        QTest::newRow("realtime again") << true << QList{1, 1} << "00 11 00 11 11 11 1";
+        QTest::newRow("history again") << true << QList{2, 2} << "11 11 11 11 11 11 1";
     }
 
-    void historyTabAfterInstrumentFound()
+    void tabs()
     {
+        QFETCH(bool, found);
+        QFETCH(QList<int>, clicks);
+        QFETCH(QString, offered);
         FormRig rig;
         Form1& f = *rig.form;
-        f.ComFound = true;
-        f.TabStrip1->clickTab(2);
-        QCOMPARE(commands(f), QStringLiteral("11 11 11 11 11 11 1"));
-    }
-
-    void backToRealtime()
-    {
-        FormRig rig;
-        Form1& f = *rig.form;
-        f.ComFound = true;
-        f.TabStrip1->clickTab(2);
+        f.ComFound = found;
         f.Progress_read->show();
         f.Lab_value_lg->setText(QStringLiteral("12kV"));
         f.DataGrid->setTextMatrix(3, 1, QStringLiteral("9.9kV"));
-        f.TabStrip1->clickTab(1);
-        QCOMPARE(f.RealMode, true);
-        QVERIFY(f.Frame_realtime->isVisibleTo(&f));
-        QVERIFY(!f.DataGrid->isVisibleTo(&f));
-        QVERIFY(!f.Progress_read->isVisibleTo(&f));
+        for (int tab : clicks) {
+            f.Button_save->setEnabled(false); // every click gives it back
+            f.TabStrip1->clickTab(tab);
+        }
+        const bool realtime = clicks.last() == 1;
+        QCOMPARE(f.TabStrip1->SelectedItem(), clicks.last());
+        QCOMPARE(f.RealMode, realtime);
+        QCOMPARE(f.Frame_realtime->isVisibleTo(&f), realtime);
+        QCOMPARE(f.DataGrid->isVisibleTo(&f), !realtime);
+        // The history tab leaves the progress bar alone.
+        QCOMPARE(f.Progress_read->isVisibleTo(&f), !realtime);
         QVERIFY(f.Timer_real->Enabled());
-        QCOMPARE(commands(f), QStringLiteral("00 11 00 11 11 11 1"));
+        QCOMPARE(commands(f), offered);
         // Views keep what they showed.
         QCOMPARE(f.Lab_value_lg->text(), QStringLiteral("12kV"));
         QCOMPARE(f.DataGrid->TextMatrix(3, 1), QStringLiteral("9.9kV"));
-    }
-
-    void repeatedClickOnSelectedTab()
-    {
-        for (int tab : {1, 2}) {
-            FormRig rig;
-            Form1& f = *rig.form;
-            f.TabStrip1->clickTab(tab);
-            const QString once = commands(f);
-            const bool mode = f.RealMode;
-            // Something the click undoes, to see that it runs again.
-            f.Button_save->setEnabled(false);
-            f.TabStrip1->clickTab(tab);
-            QCOMPARE(commands(f), once);
-            QCOMPARE(f.RealMode, mode);
-            QCOMPARE(f.TabStrip1->SelectedItem(), tab);
-        }
     }
 
     void keyboardTabChangeSwitchesView()
@@ -123,9 +71,9 @@ private slots:
 
     void readIgnoredOutsideHistoryOrBeforeFound()
     {
+        // Realtime view, even with the instrument found and the menu item enabled.
         FormRig rig;
         Form1& f = *rig.form;
-        // Realtime view, even with the instrument found and the menu item enabled.
         f.ComFound = true;
         f.menuread->setEnabled(true);
         f.menuread->trigger();

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -42,15 +43,6 @@ enum LinkStateChoice {
 // The longest a window may stay in the download state with nothing arriving: one reply timeout
 // after the last request, which the start tick may send up to one 30 ms tick late.
 constexpr auto Settle = 2500ms + 30ms + 1ms;
-
-[[noreturn]] void violated(const char* what, const std::uint8_t* data, std::size_t size)
-{
-    std::fprintf(stderr, "invariant violated: %s\ninput:", what);
-    for (std::size_t i = 0; i < size; ++i)
-        std::fprintf(stderr, " %02x", data[i]);
-    std::fprintf(stderr, "\n");
-    std::abort();
-}
 
 // The serial line: every open succeeds, writes are kept for the checks, and bytes arrive only
 // when the harness delivers them.
@@ -159,17 +151,15 @@ public:
                              for (int r = from.row(); r <= to.row(); ++r)
                                  for (int c = from.column(); c <= to.column(); ++c) {
                                      // The model's row r is the grid's row r + 1.
-                                     dirty_.push_back({r + 1, c});
                                      written_.push_back({r + 1, c, blocksAtArrival_});
                                  }
                          });
         QObject::connect(model, &QAbstractItemModel::headerDataChanged,
                          [this] { headerTouched_ = !resetting_; });
-        QObject::connect(model, &QAbstractItemModel::rowsInserted,
-                         [this] { shapeChanged_ = true; });
-        QObject::connect(model, &QAbstractItemModel::rowsRemoved, [this] { shapeChanged_ = true; });
-        QObject::connect(model, &QAbstractItemModel::columnsInserted,
-                         [this] { shapeChanged_ = true; });
+        const auto reshaped = [this] { shapeChanged_ = true; };
+        QObject::connect(model, &QAbstractItemModel::rowsInserted, reshaped);
+        QObject::connect(model, &QAbstractItemModel::rowsRemoved, reshaped);
+        QObject::connect(model, &QAbstractItemModel::columnsInserted, reshaped);
         line_->beforeArrival = [this] { blocksAtArrival_ = form_->RecBlock; };
         QObject::connect(form_->MSComm1, &CommControl::OnComm, [this] {
             notified_ = true;
@@ -186,6 +176,7 @@ public:
                                qsizetype(size - HeaderSize));
         Form1& f = *form_;
 
+        input_ = {data, size};
         reset();
         setUp(state, data[2], data[3]);
         ++stats_.inputs;
@@ -195,7 +186,6 @@ public:
         const std::size_t sentBefore = line_->sent.size();
         const int boxesBefore = box_->shown;
         notified_ = false;
-        written_.clear();
 
         if (mode & 0x80) {
             // Straight into the decoder, with a count that may disagree with the bytes.
@@ -215,20 +205,18 @@ public:
         }
 
         tally(f, sentBefore, boxesBefore, downloadBefore);
-        check(f, sentBefore, data, size);
+        check(f, sentBefore);
 
         // Nothing more comes: within one reply timeout the window must be usable again.
         line_->sent.clear();
         clock_.advance(Settle);
-        if (!f.TabStrip1->isEnabled())
-            violated("commands still disabled one reply timeout later", data, size);
+        if (!f.TabStrip1->isEnabled()) fail("commands still disabled one reply timeout later");
         if (f.Button_save->isEnabled() != f.TabStrip1->isEnabled())
-            violated("save and the tab strip disagree after the timeout", data, size);
+            fail("save and the tab strip disagree after the timeout");
         if (!f.Progress_read->isHidden() && !f.Timer_timeout->Enabled())
-            violated("progress bar left up with no reply awaited", data, size);
+            fail("progress bar left up with no reply awaited");
         for (const QByteArray& request : line_->sent)
-            if (!wellFormedRequest(request))
-                violated("malformed request while settling", data, size);
+            if (!wellFormedRequest(request)) fail("malformed request while settling");
         if (downloadBefore && f.LinkState == 5) ++stats_.endedByTimeout;
     }
 
@@ -239,9 +227,9 @@ private:
     {
         Form1& f = *form_;
         resetting_ = true;
-        for (const auto& [row, col] : dirty_)
-            f.DataGrid->setTextMatrix(row, col, QString());
-        dirty_.clear();
+        for (const Cell& cell : written_)
+            f.DataGrid->setTextMatrix(cell.row, cell.col, QString());
+        written_.clear();
         for (PeriodicTimer* t :
              {f.Timer_date, f.Timer_findcom, f.Timer_real, f.Timer_read, f.Timer_timeout})
             t->setEnabled(false);
@@ -272,16 +260,15 @@ private:
         resetting_ = false;
     }
 
-    void historyView()
-    {
-        form_->TabStrip1->selectItem(2);
-        form_->TabStrip1_Click();
-    }
-
     // The fields, timers and commands as the program's own handlers leave them in `state`.
     void setUp(int state, std::uint8_t total, std::uint8_t blocks)
     {
         Form1& f = *form_;
+        f.ComFound = state != Searching;
+        if (state >= PollingHistory) {
+            f.TabStrip1->selectItem(2);
+            f.TabStrip1_Click();
+        }
         switch (state) {
         case Searching:
             f.Timer_findcom->setEnabled(true);
@@ -289,54 +276,39 @@ private:
             f.ComOpen(1);
             f.CmdSend(KindProbe, 0, 0);
             f.ComNo = 2;
-            break;
+            return;
         case PollingRealtime:
-            f.ComFound = true;
             f.Timer_real->setEnabled(true);
             f.ComOpen(1);
             f.CmdSend(KindRealtime, 0, 0);
             break;
         case PollingHistory:
-            f.ComFound = true;
-            historyView();
+        case ReadWhilePollOpen:
             f.ComOpen(1);
             f.CmdSend(KindProbe, 0, 0);
+            if (state == ReadWhilePollOpen) f.Button_read_Click();
             break;
         case WaitingForTotal:
-            f.ComFound = true;
-            historyView();
+        case MidDownload:
             f.LinkState = 2;
             f.Button_read_Click();
             f.Timer_read_Timer();
-            break;
-        case ReadWhilePollOpen:
-            f.ComFound = true;
-            historyView();
-            f.ComOpen(1);
-            f.CmdSend(KindProbe, 0, 0);
-            f.Button_read_Click();
-            break;
-        case MidDownload: {
-            f.ComFound = true;
-            historyView();
-            f.LinkState = 2;
-            f.Button_read_Click();
-            f.Timer_read_Timer();
-            const int recTotal = 1 + total % 99;
-            const int in = blocks % ((recTotal + 9) / 10);
-            f.RecTotal = std::int16_t(recTotal);
-            f.RecBlock = std::uint8_t(in);
-            f.Progress_read->setMaximum(recTotal);
-            f.Progress_read->setMinimum(0);
-            f.Progress_read->setValue(in * 10);
-            f.Progress_read->show();
-            f.ComOpen(1);
-            f.CmdSend(KindHistoryBlock, std::int16_t(in == 0 ? 1 : in * 10),
-                      std::int16_t(std::min(10, recTotal - in * 10)));
+            if (state == MidDownload) {
+                const int recTotal = 1 + total % 99;
+                const int in = blocks % ((recTotal + 9) / 10);
+                f.RecTotal = std::int16_t(recTotal);
+                f.RecBlock = std::uint8_t(in);
+                f.Progress_read->setMaximum(recTotal);
+                f.Progress_read->setMinimum(0);
+                f.Progress_read->setValue(in * 10);
+                f.Progress_read->show();
+                f.ComOpen(1);
+                f.CmdSend(KindHistoryBlock, std::int16_t(in == 0 ? 1 : in * 10),
+                          std::int16_t(std::min(10, recTotal - in * 10)));
+            }
             break;
         }
-        }
-        if (state != Searching) f.Timer_findcom->setEnabled(false);
+        f.Timer_findcom->setEnabled(false);
     }
 
     void tally(const Form1& f, std::size_t sentBefore, int boxesBefore, bool downloadBefore)
@@ -359,10 +331,17 @@ private:
         if (box_->shown > boxesBefore) ++stats_.emptyTotals;
     }
 
-    void check(const Form1& f, std::size_t sentBefore, const std::uint8_t* data, std::size_t size)
+    [[noreturn]] void fail(const char* what) const
     {
-        const auto fail = [&](const char* what) { violated(what, data, size); };
+        std::fprintf(stderr, "invariant violated: %s\ninput:", what);
+        for (const std::uint8_t byte : input_)
+            std::fprintf(stderr, " %02x", byte);
+        std::fprintf(stderr, "\n");
+        std::abort();
+    }
 
+    void check(const Form1& f, std::size_t sentBefore) const
+    {
         if (f.RecTotal < 0 || f.RecTotal > 99) fail("record total outside 0..99");
         if (f.RecBlock > 10) fail("more than ten blocks in one download");
         if (f.RecBlock > 0 && (f.RecBlock - 1) * 10 >= f.RecTotal)
@@ -383,13 +362,11 @@ private:
             fail("history grid changed shape");
 
         // Realtime labels: a measurement text or the over-range mark, whatever came.
-        const QString ground = f.Lab_value_lg->text();
-        if (ground != OverRangeTextForCheck && !voltageText(ground))
-            fail("malformed voltage label");
-        if (f.Lab_value_ll->text() != OverRangeTextForCheck && !voltageText(f.Lab_value_ll->text()))
-            fail("malformed line-voltage label");
-        if (f.Lab_value_a->text() != OverRangeTextForCheck && !currentText(f.Lab_value_a->text()))
-            fail("malformed current label");
+        for (const auto& [label, wellFormed, what] :
+             {std::tuple{f.Lab_value_lg, &voltageText, "malformed voltage label"},
+              std::tuple{f.Lab_value_ll, &voltageText, "malformed line-voltage label"},
+              std::tuple{f.Lab_value_a, &currentText, "malformed current label"}})
+            if (label->text() != OverRangeTextForCheck && !wellFormed(label->text())) fail(what);
 
         // The commands come back together, and a disabled window always has something pending.
         const bool tabs = f.TabStrip1->isEnabled();
@@ -421,20 +398,20 @@ private:
     Line* line_ = nullptr;
     CountingBox* box_ = nullptr;
     std::unique_ptr<Form1> form_;
-    std::vector<std::pair<int, int>> dirty_; // cells to clear before the next input
     struct Cell
     {
         int row;
         int col;
         int blocks; // RecBlock when the bytes that wrote it arrived
     };
-    std::vector<Cell> written_; // cells written by the current input
+    std::vector<Cell> written_; // cells written by the current input, cleared before the next
     int blocksAtArrival_ = 0;
     bool resetting_ = false;
     bool headerTouched_ = false;
     bool shapeChanged_ = false;
     bool notified_ = false;
     long lastNotification_ = 0;
+    std::span<const std::uint8_t> input_; // the input being run
     Stats stats_;
 };
 

@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -30,12 +29,6 @@ QStringList inputsUnder(const QStringList& roots)
     }
     return files;
 }
-
-struct Expectation
-{
-    const char* what;
-    long reached;
-};
 
 } // namespace
 
@@ -79,34 +72,32 @@ int main(int argc, char** argv)
         if (kind != 0x01 && kind != 0x02 && kind != 0x05 && kind != 0x06 && kind != 0xF1)
             unknownKinds += s.acceptedKind[std::size_t(kind)] > 0;
 
-    const std::vector<Expectation> expected{
-        {"at least 30 seeds", files.size() >= 30 ? 1 : 0},
-        {"searching", s.perState[0]},
-        {"polling, realtime view", s.perState[1]},
-        {"polling, history view", s.perState[2]},
-        {"waiting for the record count", s.perState[3]},
-        {"read asked while a poll is open", s.perState[4]},
-        {"in the middle of a download", s.perState[5]},
-        {"history block accepted", s.acceptedKind[0x01]},
-        {"record count accepted", s.acceptedKind[0x02]},
-        {"probe accepted", s.acceptedKind[0x05]},
-        {"realtime value accepted", s.acceptedKind[0x06]},
-        {"refusal accepted", s.acceptedKind[0xF1]},
-        {"two unknown kinds accepted", unknownKinds >= 2 ? 1 : 0},
-        {"bad checksum", s.badChecksum},
-        {"notification without a frame", s.undecoded},
-        {"bytes below the receive threshold", s.notNotified},
-        {"history rows written", s.rowsWritten},
-        {"next block asked for", s.nextBlockAsked},
-        {"download ended by a reply", s.downloadsEnded},
-        {"no records message", s.emptyTotals},
-        {"download ended by the reply timer", s.endedByTimeout},
-    };
     int missing = 0;
-    for (const Expectation& e : expected) {
-        if (e.reached > 0) continue;
-        std::fprintf(stderr, "corpus no longer reaches: %s\n", e.what);
+    const auto expect = [&missing](const char* what, long reached) {
+        if (reached > 0) return;
+        std::fprintf(stderr, "corpus no longer reaches: %s\n", what);
         ++missing;
-    }
+    };
+    expect("at least 30 seeds", files.size() >= 30 ? 1 : 0);
+    expect("searching", s.perState[0]);
+    expect("polling, realtime view", s.perState[1]);
+    expect("polling, history view", s.perState[2]);
+    expect("waiting for the record count", s.perState[3]);
+    expect("read asked while a poll is open", s.perState[4]);
+    expect("in the middle of a download", s.perState[5]);
+    expect("history block accepted", s.acceptedKind[0x01]);
+    expect("record count accepted", s.acceptedKind[0x02]);
+    expect("probe accepted", s.acceptedKind[0x05]);
+    expect("realtime value accepted", s.acceptedKind[0x06]);
+    expect("refusal accepted", s.acceptedKind[0xF1]);
+    expect("two unknown kinds accepted", unknownKinds >= 2 ? 1 : 0);
+    expect("bad checksum", s.badChecksum);
+    expect("notification without a frame", s.undecoded);
+    expect("bytes below the receive threshold", s.notNotified);
+    expect("history rows written", s.rowsWritten);
+    expect("next block asked for", s.nextBlockAsked);
+    expect("download ended by a reply", s.downloadsEnded);
+    expect("no records message", s.emptyTotals);
+    expect("download ended by the reply timer", s.endedByTimeout);
     return missing == 0 ? 0 : 1;
 }

@@ -15,6 +15,8 @@ using namespace std::chrono_literals;
 
 LineWindow::LineWindow()
 {
+    for (int com = 2; com <= 16; ++com)
+        ports_.link(com, ports_.path() + QStringLiteral("/absent"));
     Form1Seams seams;
     seams.clock = &clock;
     seams.serial = port = new WatchedPort(&clock);
@@ -43,67 +45,53 @@ bool LineWindow::runUntil(const std::function<bool()>& pred, std::chrono::millis
     return true;
 }
 
-void LineWindow::run(std::chrono::milliseconds span)
-{
-    const auto end = clock.now() + span;
-    while (clock.now() < end)
-        step();
-}
-
-LineFolder::LineFolder()
-{
-    for (int com = 2; com <= 16; ++com)
-        ports_.link(com, ports_.path() + QStringLiteral("/absent"));
-}
-
-QString LineFolder::com1() const
-{
-    return ports_.path() + QStringLiteral("/COM1");
-}
-
-bool LineFolder::pointCom1At(const QString& target)
+bool LineWindow::pointCom1At(const QString& target)
 {
     QFile::remove(com1());
     return ports_.link(1, target);
 }
 
-SimProcess::~SimProcess()
+QString ChildProcess::firstLine()
 {
-    stop();
-}
-
-QString SimProcess::start(const QStringList& args)
-{
-    proc_.setProcessChannelMode(QProcess::SeparateChannels);
-    proc_.start(QStringLiteral(TESVARON_SIM_BINARY),
-                QStringList{QStringLiteral("--com"), "1"} + args);
     if (!proc_.waitForStarted(5000)) return {};
     const QDeadlineTimer deadline(10000);
     while (!proc_.canReadLine() && !deadline.hasExpired())
         if (!proc_.waitForReadyRead(int(deadline.remainingTime()))) break;
+    return QString::fromLocal8Bit(proc_.readLine()).trimmed();
+}
+
+QString ChildProcess::startSim(const QStringList& args)
+{
+    proc_.start(QStringLiteral(TESVARON_SIM_BINARY),
+                QStringList{QStringLiteral("--com"), "1"} + args);
     // "tesvaron-sim: COM1 -> /dev/pts/N"
-    const QString line = QString::fromLocal8Bit(proc_.readLine()).trimmed();
+    const QString line = firstLine();
     const qsizetype arrow = line.indexOf(QStringLiteral(" -> "));
     return arrow < 0 ? QString() : line.mid(arrow + 4);
 }
 
-void SimProcess::kill()
+bool ChildProcess::hold(const QString& device)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TESVARON_HOLD_PORT"), device);
+    proc_.setProcessEnvironment(env);
+    proc_.start(QCoreApplication::applicationFilePath(), {});
+    return firstLine() == QLatin1String("held");
+}
+
+void ChildProcess::kill()
 {
     if (proc_.state() == QProcess::NotRunning) return;
     proc_.kill();
     proc_.waitForFinished(5000);
 }
 
-void SimProcess::stop()
+void ChildProcess::stop()
 {
     if (proc_.state() == QProcess::NotRunning) return;
+    proc_.closeWriteChannel();
     proc_.terminate();
     if (!proc_.waitForFinished(5000)) kill();
-}
-
-QString SimProcess::errors()
-{
-    return QString::fromLocal8Bit(proc_.readAllStandardError());
 }
 
 PtyInstrument::PtyInstrument(sim::SimConfig config, Edit edit)
@@ -129,34 +117,6 @@ void PtyInstrument::readRequests()
             reply += chunk.bytes;
         if (edit_) reply = edit_(request, reply);
         if (!reply.isEmpty()) pty_.send(reply);
-    }
-}
-
-PortHolder::~PortHolder()
-{
-    release();
-}
-
-bool PortHolder::hold(const QString& device)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TESVARON_HOLD_PORT"), device);
-    proc_.setProcessEnvironment(env);
-    proc_.start(QCoreApplication::applicationFilePath(), {});
-    if (!proc_.waitForStarted(5000)) return false;
-    const QDeadlineTimer deadline(10000);
-    while (!proc_.canReadLine() && !deadline.hasExpired())
-        if (!proc_.waitForReadyRead(int(deadline.remainingTime()))) break;
-    return proc_.readLine().trimmed() == "held";
-}
-
-void PortHolder::release()
-{
-    if (proc_.state() == QProcess::NotRunning) return;
-    proc_.closeWriteChannel();
-    if (!proc_.waitForFinished(5000)) {
-        proc_.kill();
-        proc_.waitForFinished(5000);
     }
 }
 

@@ -39,6 +39,30 @@ private:
     VirtualClock* clock_;
 };
 
+// A program beside the test: the tesvaron-sim program on COM1, or a second program holding a
+// serial device open (this test binary run again with TESVARON_HOLD_PORT set; holdPortMain() is
+// its whole life).
+class ChildProcess
+{
+public:
+    ~ChildProcess() { stop(); }
+    // Starts the simulator with `args`; returns the pseudo-terminal it announces, or nothing.
+    QString startSim(const QStringList& args);
+    // Starts a holder of `device`; true once it holds it.
+    bool hold(const QString& device);
+    // SIGKILL: the device vanishes at once and its link is left pointing nowhere.
+    void kill();
+    // Ends it, and a holder lets go.
+    void stop();
+
+private:
+    QString firstLine();
+
+    QProcess proc_;
+};
+
+// The window, and a port-link folder of its own where COM1 is for the test to point and
+// COM2..COM16 name nothing, so the machine's own serial ports never come into play.
 class LineWindow
 {
 public:
@@ -52,42 +76,23 @@ public:
     void step();
     // Steps until pred() holds or `limit` of virtual time has passed; returns pred().
     bool runUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit);
-    void run(std::chrono::milliseconds span);
+    void run(std::chrono::milliseconds span)
+    {
+        runUntil([] { return false; }, span);
+    }
+    // Points COM1 at `target` (replacing whatever link is there).
+    bool pointCom1At(const QString& target);
+    QString com1() const { return ports_.path() + QStringLiteral("/COM1"); }
 
+private:
+    PortFolder ports_;
+
+public:
     VirtualClock clock;
     WatchedPort* port = nullptr;
     RecordingMessageBox* boxes = nullptr;
     std::unique_ptr<Form1> form;
-};
-
-// A port-link folder where COM1 is for the test to point and COM2..COM16 name nothing, so the
-// machine's own serial ports never come into play.
-class LineFolder
-{
-public:
-    LineFolder();
-    QString com1() const;
-    // Points COM1 at `target` (replacing whatever link is there).
-    bool pointCom1At(const QString& target);
-
-private:
-    PortFolder ports_;
-};
-
-// The tesvaron-sim program on COM1.
-class SimProcess
-{
-public:
-    ~SimProcess();
-    // Starts it with `args` and returns the pseudo-terminal it announces, or an empty text.
-    QString start(const QStringList& args);
-    // SIGKILL: the device vanishes at once and its link is left pointing nowhere.
-    void kill();
-    void stop();
-    QString errors();
-
-private:
-    QProcess proc_;
+    ChildProcess sim; // tesvaron-sim, when the test starts it
 };
 
 // The simulated instrument in this process, answering on a pseudo-terminal. `edit` may replace a
@@ -110,19 +115,6 @@ private:
     Edit edit_;
     QByteArray pending_;
     std::unique_ptr<QSocketNotifier> notifier_;
-};
-
-// A second program that holds a serial device open: this test binary run again with
-// TESVARON_HOLD_PORT set; holdPortMain() is its whole life.
-class PortHolder
-{
-public:
-    ~PortHolder();
-    bool hold(const QString& device);
-    void release();
-
-private:
-    QProcess proc_;
 };
 
 // Call first thing in main(): returns the exit code when this process is a port holder, else -1.

@@ -4,17 +4,15 @@
 // one reply timeout: the tab strip and the view's commands enabled, Lab_rtsta saying how the
 // last exchange went, and the rows already written still there.
 
-#include "app/tab_strip.h"
-#include "replies/measure_format.h"
 #include "tests/hardening/line_window.h"
+#include "tests/support/sim_responder.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
 
 using namespace tesvaron;
 using namespace tesvaron::test;
@@ -28,13 +26,6 @@ const QString Failed = QStringLiteral("通讯失败");
 // What an earlier download left in the record cells.
 const QString Earlier = QStringLiteral("earlier");
 
-enum class Outcome {
-    Complete,  // every record in, commands back at once
-    NoRecords, // the instrument holds none: the message, commands back
-    Fails,     // ended by the reply timer
-    Either,    // whether the reply is whole when the notification comes depends on timing
-};
-
 QByteArray hex(const char* h)
 {
     return QByteArray::fromHex(h);
@@ -45,17 +36,36 @@ QByteArray frame(quint8 kind, const QByteArray& payload)
     return sim::Instrument::replyFrame(kind, payload);
 }
 
+// tesvaron-sim's arguments: the records it holds, a fault, and whether it paces its bytes.
+QStringList simArgs(const char* fault, bool pace = false, int records = 25)
+{
+    QStringList a{QStringLiteral("--records"), QString::number(records)};
+    if (fault) a << QStringLiteral("--fault") << QString::fromLatin1(fault);
+    if (!pace) a << QStringLiteral("--no-pace");
+    return a;
+}
+
 bool foundOnCom1(LineWindow& w)
 {
     return w.runUntil([&] { return w.form->ComFound && w.form->Timer_real->Enabled(); }, 3000ms) &&
            w.form->ComNo == 1;
 }
 
-void fillAsEarlier(Form1& f)
+// Found on COM1, then the history view with every record cell holding an earlier download's text.
+bool readyForHistory(LineWindow& w)
 {
+    if (!foundOnCom1(w)) return false;
+    w.form->TabStrip1->clickTab(2);
     for (int row = 1; row <= 99; ++row)
         for (int col = 1; col <= 3; ++col)
-            f.DataGrid->setTextMatrix(row, col, Earlier);
+            w.form->DataGrid->setTextMatrix(row, col, Earlier);
+    return true;
+}
+
+bool nextRequest(LineWindow& w, std::chrono::milliseconds limit = 2000ms)
+{
+    const int before = w.port->writes;
+    return w.runUntil([&] { return w.port->writes > before; }, limit);
 }
 
 // Rows from 1 on that no longer hold the earlier download's texts.
@@ -70,34 +80,19 @@ int rowsWritten(const Form1& f)
 // Rows 1..n hold the instrument's first n records, and every later row the earlier texts.
 void checkRows(const Form1& f, int n, const std::vector<sim::Record>& records)
 {
-    for (int row = 1; row <= 99; ++row) {
-        if (row <= n) {
-            const sim::Record& r = records.at(std::size_t(row - 1));
-            const MeasureTexts t = historyTexts(r.voltage, r.current, r.code);
-            QCOMPARE(f.DataGrid->TextMatrix(row, 1), t.ground);
-            QCOMPARE(f.DataGrid->TextMatrix(row, 2), t.line);
-            QCOMPARE(f.DataGrid->TextMatrix(row, 3), t.current);
-        } else {
-            for (int col = 1; col <= 3; ++col)
-                QCOMPARE(f.DataGrid->TextMatrix(row, col), Earlier);
-        }
-    }
+    for (int row = 1; row <= 99; ++row)
+        QCOMPARE(rowTexts(f, row), row <= n ? recordTexts(records.at(std::size_t(row - 1)))
+                                            : QStringList(3, Earlier));
 }
 
 // The commands of the view that shows are all back and nothing of a download is left.
 void checkUsable(const Form1& f)
 {
-    QVERIFY(f.TabStrip1->isEnabled());
-    QVERIFY(f.Button_save->isEnabled() && f.Button_print->isEnabled() &&
-            f.Button_help->isEnabled());
-    QVERIFY(f.menusave->isEnabled() && f.menuprint->isEnabled() && isEnabled(f.menuhelp));
-    QVERIFY(f.Button_close->isEnabled() && f.menuclose->isEnabled());
-    if (f.RealMode) {
-        QVERIFY(!f.Button_read->isEnabled());
-    } else {
-        QVERIFY(f.Button_read->isEnabled() && f.menuread->isEnabled());
-        QVERIFY(f.Button_clear->isEnabled() && f.menuclear->isEnabled());
-    }
+    const QString now = commands(f);
+    const QString want =
+        f.RealMode ? QStringLiteral("0. 11 .. 11 11 11 1") : QStringLiteral("11 11 11 11 11 11 1");
+    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(want)).match(now).hasMatch(),
+             qPrintable(now));
     QVERIFY(f.Progress_read->isHidden());
     QCOMPARE(f.RecBlock, 0);
     QVERIFY(f.Timer_real->Enabled());
@@ -110,19 +105,23 @@ void checkStatus(const Form1& f, bool succeeded)
     QCOMPARE(f.LinkState, succeeded ? 2 : 5);
 }
 
-// Clicks Read and runs until the commands are back; they must come back no later than one reply
-// timeout after the last request the window wrote.
+// The window's commands are back, and no later than one reply timeout after the last request.
+bool backInTime(LineWindow& w, std::chrono::milliseconds limit)
+{
+    if (!w.runUntil([&] { return w.form->TabStrip1->isEnabled(); }, limit)) return false;
+    const auto sinceRequest = w.clock.now() - w.port->lastWriteAt;
+    if (sinceRequest <= ReplyTimeout + LineWindow::Step) return true;
+    qWarning("commands back %lld ms after the last request", qint64(sinceRequest.count()));
+    return false;
+}
+
+// Clicks Read and runs until the commands are back.
 void readAndWait(LineWindow& w)
 {
-    Form1& f = *w.form;
-    QVERIFY(f.Button_read->isEnabled());
-    f.Button_read->click();
-    QVERIFY(!f.TabStrip1->isEnabled());
-    QVERIFY(w.runUntil([&] { return f.TabStrip1->isEnabled(); }, 20000ms));
-    const auto sinceRequest = w.clock.now() - w.port->lastWriteAt;
-    QVERIFY2(sinceRequest <= ReplyTimeout + LineWindow::Step,
-             qPrintable(QStringLiteral("commands back %1 ms after the last request")
-                            .arg(sinceRequest.count())));
+    QVERIFY(w.form->Button_read->isEnabled());
+    w.form->Button_read->click();
+    QVERIFY(!w.form->TabStrip1->isEnabled());
+    QVERIFY(backInTime(w, 20000ms));
 }
 
 } // namespace
@@ -134,35 +133,27 @@ class FaultMatrixTest : public QObject
 private slots:
     void polling_data()
     {
-        QTest::addColumn<QStringList>("simArgs");
+        QTest::addColumn<QStringList>("args");
         QTest::addColumn<bool>("succeeds");
-        const auto args = [](const char* fault, bool pace = false) {
-            QStringList a{QStringLiteral("--fault"), QString::fromLatin1(fault)};
-            if (!pace) a << QStringLiteral("--no-pace");
-            return a;
-        };
-        QTest::newRow("no reply") << args("silence@realtime") << false;
-        QTest::newRow("reply too short") << args("truncate:1@realtime") << false;
-        QTest::newRow("reply split over two writes") << args("split:150@realtime", true) << true;
-        QTest::newRow("stray bytes before the header") << args("stray:3@realtime") << true;
-        QTest::newRow("bad checksum") << args("badcs@realtime") << false;
-        QTest::newRow("short refusal") << args("f1@realtime") << false;
+        QTest::newRow("no reply") << simArgs("silence@realtime") << false;
+        QTest::newRow("reply too short") << simArgs("truncate:1@realtime") << false;
+        QTest::newRow("reply split over two writes") << simArgs("split:150@realtime", true) << true;
+        QTest::newRow("stray bytes before the header") << simArgs("stray:3@realtime") << true;
+        QTest::newRow("bad checksum") << simArgs("badcs@realtime") << false;
+        QTest::newRow("short refusal") << simArgs("f1@realtime") << false;
     }
 
     // Polling in the realtime view with every realtime reply faulty in one way.
     void polling()
     {
-        QFETCH(QStringList, simArgs);
+        QFETCH(QStringList, args);
         QFETCH(bool, succeeds);
-        LineFolder folder;
-        SimProcess sim;
-        QVERIFY(!sim.start(simArgs).isEmpty());
         LineWindow w;
         Form1& f = *w.form;
+        QVERIFY(!w.sim.startSim(args).isEmpty());
         QVERIFY(foundOnCom1(w));
 
-        const int before = w.port->writes;
-        QVERIFY(w.runUntil([&] { return w.port->writes > before; }, 2000ms));
+        QVERIFY(nextRequest(w));
         const auto firstPoll = w.port->lastWriteAt;
         if (succeeds) {
             // The instrument's first live value, as its twin in this process gives it.
@@ -180,92 +171,63 @@ private slots:
         checkStatus(f, succeeds);
         checkUsable(f);
         // Polling goes on at the same port.
-        const int polls = w.port->writes;
-        w.run(1600ms);
-        QVERIFY(w.port->writes > polls);
+        QVERIFY(nextRequest(w, 1600ms));
         QCOMPARE(f.ComNo, 1);
         QVERIFY(f.ComFound);
     }
 
     void download_data()
     {
-        QTest::addColumn<QStringList>("simArgs");
-        QTest::addColumn<int>("records"); // stored in the instrument
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<int>("rows"); // written when it fails
-        const auto args = [](int records, const char* fault, bool pace = false) {
-            QStringList a{QStringLiteral("--records"), QString::number(records)};
-            if (fault) a << QStringLiteral("--fault") << QString::fromLatin1(fault);
-            if (!pace) a << QStringLiteral("--no-pace");
-            return a;
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("records");   // stored in the instrument
+        QTest::addColumn<int>("rows");      // written; -1: whole blocks or all, by timing
+        QTest::addColumn<bool>("succeeds"); // the last exchange
+        const auto row = [](const char* name, const char* fault, int records, int rows,
+                            bool succeeds, bool pace = false) {
+            QTest::newRow(name) << simArgs(fault, pace, records) << records << rows << succeeds;
         };
-        const int fails = int(Outcome::Fails);
-        QTest::newRow("no reply to a block") << args(25, "silence@block") << 25 << fails << 0;
-        QTest::newRow("block reply too short") << args(25, "truncate:1@block") << 25 << fails << 0;
-        QTest::newRow("block reply split over two writes")
-            << args(25, "split:150@block", true) << 25 << int(Outcome::Complete) << 25;
-        QTest::newRow("stray bytes before the header")
-            << args(25, "stray:3@block") << 25 << int(Outcome::Complete) << 25;
-        QTest::newRow("stray bytes before the header, paced")
-            << args(25, "stray:3@block", true) << 25 << int(Outcome::Either) << 0;
-        QTest::newRow("bad checksum on a block") << args(25, "badcs@block") << 25 << fails << 0;
-        QTest::newRow("short refusal instead of a block")
-            << args(25, "f1@block") << 25 << fails << 0;
-        QTest::newRow("second block lost") << args(25, "drop:2@block") << 25 << fails << 10;
-        QTest::newRow("no reply to the record count")
-            << args(25, "silence@count") << 25 << fails << 0;
-        QTest::newRow("bad checksum on the record count")
-            << args(25, "badcs@count") << 25 << fails << 0;
-        QTest::newRow("record total 0") << args(0, nullptr) << 0 << int(Outcome::NoRecords) << 0;
-        QTest::newRow("record total 99")
-            << args(99, nullptr, true) << 99 << int(Outcome::Complete) << 99;
-        QTest::newRow("record total 255")
-            << args(255, nullptr) << 255 << int(Outcome::Complete) << 99;
+        row("no reply to a block", "silence@block", 25, 0, false);
+        row("block reply too short", "truncate:1@block", 25, 0, false);
+        row("block reply split over two writes", "split:150@block", 25, 25, true, true);
+        row("stray bytes before the header", "stray:3@block", 25, 25, true);
+        row("stray bytes before the header, paced", "stray:3@block", 25, -1, true, true);
+        row("bad checksum on a block", "badcs@block", 25, 0, false);
+        row("short refusal instead of a block", "f1@block", 25, 0, false);
+        row("second block lost", "drop:2@block", 25, 10, false);
+        row("no reply to the record count", "silence@count", 25, 0, false);
+        row("bad checksum on the record count", "badcs@count", 25, 0, false);
+        row("record total 0", nullptr, 0, 0, true);
+        row("record total 99", nullptr, 99, 99, true, true);
+        row("record total 255", nullptr, 255, 99, true);
     }
 
     // A history download with the instrument misbehaving in one way.
     void download()
     {
-        QFETCH(QStringList, simArgs);
+        QFETCH(QStringList, args);
         QFETCH(int, records);
-        QFETCH(int, outcome);
         QFETCH(int, rows);
-        LineFolder folder;
-        SimProcess sim;
-        QVERIFY(!sim.start(simArgs).isEmpty());
+        QFETCH(bool, succeeds);
         LineWindow w;
         Form1& f = *w.form;
-        QVERIFY(foundOnCom1(w));
-        f.TabStrip1->clickTab(2);
-        fillAsEarlier(f);
+        QVERIFY(!w.sim.startSim(args).isEmpty());
+        QVERIFY(readyForHistory(w));
 
         readAndWait(w);
         if (QTest::currentTestFailed()) return;
         checkUsable(f);
-        if (QTest::currentTestFailed()) return;
-
-        const std::vector<sim::Record> stored = sim::generateRecords(records, 1);
-        switch (Outcome(outcome)) {
-        case Outcome::Complete:
-            checkStatus(f, true);
-            QVERIFY(w.boxes->shown.empty());
-            break;
-        case Outcome::NoRecords:
-            checkStatus(f, true);
-            QCOMPARE(w.boxes->shown.size(), size_t(1));
-            QCOMPARE(w.boxes->shown[0].text, QStringLiteral("设备的测量历史记录组数为0！"));
-            break;
-        case Outcome::Fails:
-            checkStatus(f, false);
-            break;
-        case Outcome::Either:
+        if (rows < 0) {
             // Whole when the notification came: every row; otherwise a timeout and whole blocks.
             rows = rowsWritten(f);
-            checkStatus(f, rows == records);
-            QCOMPARE(rows % 10 == 0 || rows == records, true);
-            break;
+            succeeds = rows == records;
+            QVERIFY(rows % 10 == 0 || succeeds);
         }
-        checkRows(f, rows, stored);
+        checkStatus(f, succeeds);
+        // Only an instrument that holds no records says so.
+        QCOMPARE(w.boxes->shown.size(), size_t(records == 0));
+        if (records == 0)
+            QCOMPARE(w.boxes->shown[0].text, QStringLiteral("设备的测量历史记录组数为0！"));
+        checkRows(f, rows, sim::generateRecords(records, 1));
     }
 
     void midDownload_data()
@@ -276,21 +238,22 @@ private slots:
         QTest::addColumn<bool>("atOnce");   // the reply itself ends the download
         QTest::addColumn<bool>("succeeds"); // Lab_rtsta afterwards
         QTest::addColumn<int>("rows");      // records in the table afterwards
+        const auto row = [](const char* name, int kind, int nth, const QByteArray& reply,
+                            bool atOnce, bool succeeds, int rows) {
+            QTest::newRow(name) << kind << nth << reply << atOnce << succeeds << rows;
+        };
         const QByteArray probe = hex("b1040555aafe");
         const QByteArray live = frame(0x06, hex("007d7b01"));
-        QTest::newRow("refusal as long as the block")
-            << 1 << 2 << frame(0xF1, QByteArray(50, 0)) << true << true << 10;
-        QTest::newRow("short refusal") << 1 << 2 << hex("b102f1f3") << false << false << 10;
-        QTest::newRow("unknown kind as long as the block")
-            << 1 << 2 << frame(0x7F, QByteArray(50, 0)) << false << false << 10;
-        QTest::newRow("probe reply instead of a block")
-            << 1 << 2 << probe + QByteArray(48, 0) << true << true << 10;
-        QTest::newRow("realtime reply instead of a block")
-            << 1 << 2 << live + QByteArray(46, 0) << true << true << 10;
+        row("refusal as long as the block", 1, 2, frame(0xF1, QByteArray(50, 0)), true, true, 10);
+        row("short refusal", 1, 2, hex("b102f1f3"), false, false, 10);
+        row("unknown kind as long as the block", 1, 2, frame(0x7F, QByteArray(50, 0)), false, false,
+            10);
+        row("probe reply instead of a block", 1, 2, probe + QByteArray(48, 0), true, true, 10);
+        row("realtime reply instead of a block", 1, 2, live + QByteArray(46, 0), true, true, 10);
         // A fresh, smaller total pages again from row 1.
-        QTest::newRow("record count instead of a block")
-            << 1 << 2 << frame(0x02, hex("05")) + QByteArray(49, 0) << true << true << 10;
-        QTest::newRow("realtime reply to the record count") << 2 << 1 << live << true << true << 0;
+        row("record count instead of a block", 1, 2, frame(0x02, hex("05")) + QByteArray(49, 0),
+            true, true, 10);
+        row("realtime reply to the record count", 2, 1, live, true, true, 0);
     }
 
     // The simulated instrument in this process, over a pty, answering one request of a download
@@ -307,83 +270,40 @@ private slots:
         config.recordCount = 35;
         int seen = 0;
         PtyInstrument instrument(config, [&](const QByteArray& request, const QByteArray& genuine) {
-            if (quint8(request[2]) == kind && ++seen == nth) return reply;
-            return genuine;
+            return quint8(request[2]) == kind && ++seen == nth ? reply : genuine;
         });
         QVERIFY(instrument.ok());
-        LineFolder folder;
-        QVERIFY(folder.pointCom1At(instrument.slavePath()));
         LineWindow w;
         Form1& f = *w.form;
-        QVERIFY(foundOnCom1(w));
-        f.TabStrip1->clickTab(2);
-        fillAsEarlier(f);
+        QVERIFY(w.pointCom1At(instrument.slavePath()));
+        QVERIFY(readyForHistory(w));
 
         f.Button_read->click();
         QVERIFY(w.runUntil([&] { return seen >= nth; }, 3000ms));
         const auto replacedAt = w.clock.now();
-        QVERIFY(w.runUntil([&] { return f.TabStrip1->isEnabled(); }, ReplyTimeout + 100ms));
-        if (atOnce)
-            QVERIFY(w.clock.now() - replacedAt <= 2 * LineWindow::Step);
-        else
-            QVERIFY(w.clock.now() - w.port->lastWriteAt <= ReplyTimeout + LineWindow::Step);
+        QVERIFY(backInTime(w, ReplyTimeout + 100ms));
+        if (atOnce) QVERIFY(w.clock.now() - replacedAt <= 2 * LineWindow::Step);
         checkUsable(f);
-        if (QTest::currentTestFailed()) return;
         QCOMPARE(f.Lab_rtsta->text(), succeeds ? Succeeded : Failed);
         checkRows(f, rows, instrument.instrument().records());
-    }
-
-    // Every realtime poll answered with a well-formed frame of a kind the window does not know:
-    // taken (LinkState 2), yet the reply timer runs on and reports the exchange failed.
-    void unknownKindWhilePolling()
-    {
-        PtyInstrument instrument(sim::SimConfig{}, [](const QByteArray& request,
-                                                      const QByteArray& genuine) {
-            return quint8(request[2]) == sim::KindRealtime ? frame(0x07, hex("00640501")) : genuine;
-        });
-        QVERIFY(instrument.ok());
-        LineFolder folder;
-        QVERIFY(folder.pointCom1At(instrument.slavePath()));
-        LineWindow w;
-        Form1& f = *w.form;
-        QVERIFY(foundOnCom1(w));
-        const int before = w.port->writes;
-        QVERIFY(w.runUntil([&] { return w.port->writes > before; }, 2000ms));
-        const auto firstPoll = w.port->lastWriteAt;
-        QVERIFY(w.runUntil([&] { return f.LinkState == 2; }, 100ms));
-        QVERIFY(f.Timer_timeout->Enabled());
-        QVERIFY(w.runUntil([&] { return f.LinkState == 5; }, ReplyTimeout + 100ms));
-        QVERIFY(w.clock.now() - firstPoll <= ReplyTimeout + LineWindow::Step);
-        checkStatus(f, false);
-        checkUsable(f);
-        QCOMPARE(f.Lab_value_lg->text(), QStringLiteral("0.0kV"));
     }
 
     // The instrument disappears in the middle of a download (the simulator is killed) and comes
     // back on the same COM link: polling finds it again without a restart.
     void deviceVanishesAndReturns()
     {
-        LineFolder folder;
-        auto sim = std::make_unique<SimProcess>();
-        const QStringList args{QStringLiteral("--records"), QStringLiteral("99"),
-                               QStringLiteral("--no-pace")};
-        // Every second block reply left out: the window waits for block 2 when the device goes.
-        QVERIFY(!sim->start(args +
-                            QStringList{QStringLiteral("--fault"), QStringLiteral("drop:2@block")})
-                     .isEmpty());
         LineWindow w;
         Form1& f = *w.form;
-        QVERIFY(foundOnCom1(w));
-        f.TabStrip1->clickTab(2);
-        fillAsEarlier(f);
+        // Every second block reply left out: the window waits for block 2 when the device goes.
+        QVERIFY(!w.sim.startSim(simArgs("drop:2@block", false, 99)).isEmpty());
+        QVERIFY(readyForHistory(w));
         f.Button_read->click();
         QVERIFY(w.runUntil([&] { return f.DataGrid->TextMatrix(10, 1) != Earlier; }, 3000ms));
         QVERIFY(f.MSComm1->PortOpen());
         QCOMPARE(f.LinkState, 1);
-        sim->kill();
+        w.sim.kill();
 
-        QVERIFY(w.runUntil([&] { return f.TabStrip1->isEnabled(); }, ReplyTimeout + 100ms));
-        QVERIFY(w.clock.now() - w.port->lastWriteAt <= ReplyTimeout + LineWindow::Step);
+        QVERIFY(backInTime(w, ReplyTimeout + 100ms));
         checkUsable(f);
         checkStatus(f, false);
         const std::vector<sim::Record> stored = sim::generateRecords(99, 1);
@@ -399,9 +319,8 @@ private slots:
 
         // The dead device's pty number may go to another program meanwhile, and the simulator
         // will not take over a link to a live device; so the link names nothing when it comes.
-        QVERIFY(folder.pointCom1At(folder.com1() + QStringLiteral(".gone")));
-        sim = std::make_unique<SimProcess>();
-        QVERIFY(!sim->start(args).isEmpty());
+        QVERIFY(w.pointCom1At(w.com1() + QStringLiteral(".gone")));
+        QVERIFY(!w.sim.startSim(simArgs(nullptr, false, 99)).isEmpty());
         QVERIFY(w.runUntil([&] { return f.Lab_rtsta->text() == Succeeded; }, 3000ms));
         QCOMPARE(f.LabComsta->text(), QStringLiteral("COM1已打开"));
         QCOMPARE(f.ComNo, 1);
@@ -414,73 +333,41 @@ private slots:
         checkRows(f, 99, stored);
     }
 
-    // Another program holds the device open: every exchange fails until it lets go.
-    void portHeldByAnotherProgram()
+    void lineTakenAway_data()
     {
-        LineFolder folder;
-        SimProcess sim;
-        const QString device = sim.start({QStringLiteral("--no-pace")});
-        QVERIFY(!device.isEmpty());
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("label"); // LabComsta meanwhile
+        QTest::newRow("port held by another program") << "held" << QStringLiteral("COM1被占用");
+        // Not serial ports: they do not open, and read as opened, as any failure other than
+        // "in use" and "no such port" does.
+        QTest::newRow("link to a regular file") << "file" << QStringLiteral("COM1已打开");
+        QTest::newRow("link to a directory") << "dir" << QStringLiteral("COM1已打开");
+    }
+
+    // The line is taken away and given back: every exchange fails meanwhile, a download too,
+    // and then polling finds the instrument again.
+    void lineTakenAway()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, label);
         LineWindow w;
         Form1& f = *w.form;
-        QVERIFY(foundOnCom1(w));
-        f.TabStrip1->clickTab(2);
-        fillAsEarlier(f);
+        const QString device = w.sim.startSim(simArgs(nullptr));
+        QVERIFY(!device.isEmpty());
+        QVERIFY(readyForHistory(w));
 
-        PortHolder holder;
-        QVERIFY(holder.hold(device));
-        QVERIFY(w.runUntil([&] { return f.LabComsta->text() == QStringLiteral("COM1被占用"); },
-                           2000ms));
-        QVERIFY(w.runUntil([&] { return f.LinkState == 5; }, ReplyTimeout + 100ms));
-        checkStatus(f, false);
-        checkUsable(f);
-        if (QTest::currentTestFailed()) return;
-
-        readAndWait(w);
-        checkUsable(f);
-        checkStatus(f, false);
-        checkRows(f, 0, {});
-        if (QTest::currentTestFailed()) return;
-
-        holder.release();
-        QVERIFY(w.runUntil([&] { return f.Lab_rtsta->text() == Succeeded; }, 2000ms));
-        QCOMPARE(f.LabComsta->text(), QStringLiteral("COM1已打开"));
-    }
-
-    void linkToSomethingElse_data()
-    {
-        QTest::addColumn<bool>("directory");
-        QTest::newRow("regular file") << false;
-        QTest::newRow("directory") << true;
-    }
-
-    // COM1 comes to point at something that is not a serial port, and back.
-    void linkToSomethingElse()
-    {
-        QFETCH(bool, directory);
+        ChildProcess holder;
         QTemporaryDir scratch;
-        QString target = scratch.path();
-        if (!directory) {
+        if (what == QLatin1String("held")) {
+            QVERIFY(holder.hold(device));
+        } else {
             QFile plain(scratch.filePath(QStringLiteral("plain")));
-            QVERIFY(plain.open(QIODevice::WriteOnly));
-            plain.write("not a serial port");
-            target = plain.fileName();
+            QVERIFY(plain.open(QIODevice::WriteOnly) && plain.write("not a serial port") > 0);
+            QVERIFY(
+                w.pointCom1At(what == QLatin1String("file") ? plain.fileName() : scratch.path()));
         }
-        LineFolder folder;
-        SimProcess sim;
-        const QString device = sim.start({QStringLiteral("--no-pace")});
-        QVERIFY(!device.isEmpty());
-        LineWindow w;
-        Form1& f = *w.form;
-        QVERIFY(foundOnCom1(w));
-        f.TabStrip1->clickTab(2);
-        fillAsEarlier(f);
-
-        QVERIFY(folder.pointCom1At(target));
         QVERIFY(w.runUntil([&] { return f.LinkState == 5; }, 1500ms + ReplyTimeout + 100ms));
-        // It does not open, and reads as opened, as any failure other than "in use" and
-        // "no such port" does.
-        QCOMPARE(f.LabComsta->text(), QStringLiteral("COM1已打开"));
+        QCOMPARE(f.LabComsta->text(), label);
         QVERIFY(!f.MSComm1->PortOpen());
         checkStatus(f, false);
         checkUsable(f);
@@ -492,8 +379,12 @@ private slots:
         checkRows(f, 0, {});
         if (QTest::currentTestFailed()) return;
 
-        QVERIFY(folder.pointCom1At(device));
+        if (what == QLatin1String("held"))
+            holder.stop();
+        else
+            QVERIFY(w.pointCom1At(device));
         QVERIFY(w.runUntil([&] { return f.Lab_rtsta->text() == Succeeded; }, 2000ms));
+        QCOMPARE(f.LabComsta->text(), QStringLiteral("COM1已打开"));
     }
 };
 

@@ -1,4 +1,5 @@
-// ComOpen through the window over real pseudo-terminals linked as COM<n>.
+// ComOpen through the window over the system's serial ports: pseudo-terminals, a file and a
+// directory linked as COM<n>, and numbers that name nothing.
 
 #include "tests/support/form_rig.h"
 #include "tests/support/pty_pair.h"
@@ -6,6 +7,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <unistd.h>
 
 using namespace tesvaron;
 using namespace tesvaron::test;
@@ -33,60 +35,69 @@ class ComOpenTest : public QObject
     Q_OBJECT
 
 private slots:
-    void opens()
+    void outcomes_data()
     {
+        QTest::addColumn<int>("com");
+        QTest::addColumn<QString>("target"); // what COM<com> links to; empty: no link
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QString>("tip"); // in the tooltip, which says which device or why not
+        QTest::newRow("opens") << 1 << "pty"
+                               << "COM1已打开" << true << "";
+        QTest::newRow("no such port") << 12 << ""
+                                      << "COM12无效" << false << "";
+        QTest::newRow("dangling link") << 5 << "gone"
+                                       << "COM5无效" << false << "";
+        QTest::newRow("held by another program") << 3 << "held"
+                                                 << "COM3被占用" << false << "";
+        // Any other failure reads as opened, but the port stays closed.
+        QTest::newRow("regular file") << 4 << "file"
+                                      << "COM4已打开" << false << "";
+        QTest::newRow("directory") << 6 << "dir"
+                                   << "COM6已打开" << false << "";
+        QTest::newRow("no permission") << 7 << "readonly"
+                                       << "COM7已打开" << false << "dialout";
+    }
+
+    void outcomes()
+    {
+        QFETCH(int, com);
+        QFETCH(QString, target);
+        QFETCH(QString, label);
+        QFETCH(bool, open);
+        QFETCH(QString, tip);
+        if (target == QLatin1String("readonly") && ::getuid() == 0)
+            QSKIP("root may open any device");
         PortFolder ports;
         PtyPair pty;
-        QVERIFY(ports.link(1, pty.slavePath()));
-        RealPortWindow w;
-        w.form->ComOpen(1);
-        QCOMPARE(w.form->LabComsta->text(), QStringLiteral("COM1已打开"));
-        QVERIFY(w.form->MSComm1->PortOpen());
-        QCOMPARE(w.form->MSComm1->CommPort(), 1);
-        QVERIFY(w.form->LabComsta->toolTip().contains(pty.slavePath()));
-    }
-
-    void missing()
-    {
-        PortFolder ports;
-        RealPortWindow w;
-        w.form->ComOpen(12);
-        QCOMPARE(w.form->LabComsta->text(), QStringLiteral("COM12无效"));
-        QVERIFY(!w.form->MSComm1->PortOpen());
-    }
-
-    void heldByAnotherProgram()
-    {
-        PortFolder ports;
-        PtyPair pty;
-        QVERIFY(ports.link(3, pty.slavePath()));
-        CommControl other(new QtSerialBackend);
-        other.setCommPort(3);
-        QCOMPARE(other.setPortOpen(true), 0);
-        RealPortWindow w;
-        w.form->ComOpen(3);
-        QCOMPARE(w.form->LabComsta->text(), QStringLiteral("COM3被占用"));
-        QVERIFY(!w.form->MSComm1->PortOpen());
-        QVERIFY(!w.form->LabComsta->toolTip().isEmpty());
-    }
-
-    void notASerialPort()
-    {
-        PortFolder ports;
         QTemporaryDir scratch;
-        QFile plain(scratch.filePath("plain"));
+        QFile plain(scratch.filePath(QStringLiteral("plain")));
         QVERIFY(plain.open(QIODevice::WriteOnly));
-        plain.close();
-        QVERIFY(ports.link(4, plain.fileName()));
-        QVERIFY(ports.link(6, scratch.path()));
+        const QMap<QString, QString> paths{
+            {"pty", pty.slavePath()},      {"held", pty.slavePath()},
+            {"readonly", pty.slavePath()}, {"gone", scratch.filePath(QStringLiteral("gone"))},
+            {"file", plain.fileName()},    {"dir", scratch.path()}};
+        if (!target.isEmpty()) QVERIFY(ports.link(com, paths.value(target)));
+        if (target == QLatin1String("readonly"))
+            QFile::setPermissions(pty.slavePath(), QFile::ReadOwner);
+        CommControl other(new QtSerialBackend);
+        other.setCommPort(com);
+        if (target == QLatin1String("held")) QCOMPARE(other.setPortOpen(true), 0);
+
         RealPortWindow w;
-        for (int com : {4, 6}) {
+        w.form->ComOpen(std::int16_t(com));
+        QCOMPARE(w.form->LabComsta->text(), label);
+        QCOMPARE(w.form->MSComm1->PortOpen(), open);
+        if (open) QCOMPARE(w.form->MSComm1->CommPort(), com);
+        const QString shown = w.form->LabComsta->toolTip();
+        QVERIFY2(open ? shown.contains(pty.slavePath()) : shown.size() > 10 && shown.contains(tip),
+                 qPrintable(shown));
+        // Once the other program lets go, the port opens.
+        if (other.PortOpen()) {
+            other.setPortOpen(false);
             w.form->ComOpen(std::int16_t(com));
-            // Reads as opened, as every failure other than "in use" and "no such port" does,
-            // but the port is closed and the tooltip says why.
             QCOMPARE(w.form->LabComsta->text(), QStringLiteral("COM%1已打开").arg(com));
-            QVERIFY(!w.form->MSComm1->PortOpen());
-            QVERIFY(w.form->LabComsta->toolTip().size() > 10);
+            QVERIFY(w.form->MSComm1->PortOpen());
         }
     }
 
@@ -104,26 +115,7 @@ private slots:
         w.form->ComOpen(2);
         QVERIFY(w.form->MSComm1->PortOpen());
         QCOMPARE(w.form->MSComm1->InBufferCount(), 0);
-    }
-
-    void probeOverTheLine()
-    {
-        // A whole exchange over a real pty: request bytes out, reply in, decoded.
-        PortFolder ports;
-        PtyPair pty;
-        QVERIFY(ports.link(1, pty.slavePath()));
-        RealPortWindow w;
-        Form1& f = *w.form;
-        f.ComOpen(1);
-        f.CmdSend(5, 0, 0);
-        QCOMPARE(pty.receive(6, 2000), QByteArray::fromHex("a1040555aafe"));
-        QSignalSpy notified(f.MSComm1, &CommControl::OnComm);
-        QVERIFY(pty.send(QByteArray::fromHex("b104")));
-        QVERIFY(pty.send(QByteArray::fromHex("0555aafe")));
-        QVERIFY(notified.wait(2000));
-        QVERIFY(f.ComFound);
-        QCOMPARE(f.LinkState, 2);
-        QVERIFY(!f.MSComm1->PortOpen());
+        QCOMPARE(w.form->MSComm1->Input(), QByteArray());
     }
 };
 

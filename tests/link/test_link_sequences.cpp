@@ -1,17 +1,11 @@
 // Discovery, polling, the reply timeout and whole history downloads, in virtual time against
 // the in-process simulated instrument on a paced line.
 
-#include "app/tab_strip.h"
-#include "replies/measure_format.h"
-#include "tests/support/form_rig.h"
 #include "tests/support/sim_responder.h"
 
-#include <QAction>
 #include <QLabel>
-#include <QMenu>
 #include <QProgressBar>
 #include <QTest>
-#include <QToolButton>
 
 using namespace tesvaron;
 using namespace tesvaron::test;
@@ -25,32 +19,26 @@ QByteArray hex(const char* h)
 }
 
 const QByteArray Probe = hex("a1040555aafe");
-const QByteArray Realtime = hex("a10406000002");
 const QByteArray RecordCount = hex("a10402000006");
+const QString Succeeded = QStringLiteral("通讯成功");
+const QString Failed = QStringLiteral("通讯失败");
 
 QByteArray blockRequest(int start, int count)
 {
-    QByteArray f = hex("a10401");
-    f.append(char(start)).append(char(count));
-    f.append(char(0x04 ^ 0x01 ^ start ^ count));
-    return f;
+    return hex("a10401") + char(start) + char(count) + char(0x04 ^ 0x01 ^ start ^ count);
 }
 
-// Writes from index `from` on, as hex, for readable failures.
-QStringList writesSince(const ScriptedSerial& s, size_t from)
+// Leaves out every reply while `silent` is set.
+ReplyFilter silencedBy(const bool& silent)
 {
-    QStringList out;
-    for (size_t i = from; i < s.written().size(); ++i)
-        out << s.written()[i].bytes.toHex();
-    return out;
+    return [&silent](const QByteArray&, auto reply) { return silent ? decltype(reply){} : reply; };
 }
 
-// Runs the port search until polling has started with the instrument on COM1.
-void findOnCom1(FormRig& rig)
+// Runs until the window has written another request.
+bool nextRequest(SimRig& rig, std::chrono::milliseconds limit = 2000ms)
 {
-    QVERIFY(rig.clock.advanceUntil([&] { return rig.form->Timer_real->Enabled(); }, 5000ms));
-    QVERIFY(rig.form->ComFound);
-    QCOMPARE(rig.form->ComNo, 1);
+    const size_t before = rig.serial->written().size();
+    return rig.clock.advanceUntil([&] { return rig.serial->written().size() > before; }, limit);
 }
 
 } // namespace
@@ -62,31 +50,23 @@ class LinkSequenceTest : public QObject
 private slots:
     void discoveryOnPort3()
     {
-        FormRig rig;
         sim::SimConfig config;
         config.live = std::vector<sim::LiveValue>{{125, 123, 1}};
-        sim::Instrument instrument(config);
-        rig.serial->setOutcome(3, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(3, instrument));
+        SimRig rig(config, {}, 3);
         Form1& f = *rig.form;
 
         rig.advance(600);
         QCOMPARE(f.LabComsta->text(), QStringLiteral("COM1无效"));
         rig.advance(600);
         QCOMPARE(f.LabComsta->text(), QStringLiteral("COM2无效"));
-        QVERIFY(rig.serial->written().empty());
         rig.advance(600); // 1.8 s: the probe goes out on COM3
         QCOMPARE(f.LabComsta->text(), QStringLiteral("COM3已打开"));
-        QCOMPARE(rig.serial->written().size(), size_t(1));
-        QCOMPARE(rig.serial->written()[0].at, 1800ms);
-        QCOMPARE(rig.serial->written()[0].bytes, Probe);
         QCOMPARE(f.ComNo, 4);
-        QCOMPARE(f.RxNeed, 6);
         QCOMPARE(f.LinkState, 1);
         rig.advance(100);
         QVERIFY(f.ComFound);
         QCOMPARE(f.LinkState, 2);
-        QCOMPARE(f.Lab_rtsta->text(), QStringLiteral("通讯成功"));
+        QCOMPARE(f.Lab_rtsta->text(), Succeeded);
         QVERIFY(!f.Timer_timeout->Enabled());
         QVERIFY(!f.MSComm1->PortOpen());
         rig.advance(500); // 2.4 s
@@ -95,48 +75,52 @@ private slots:
         QVERIFY(f.Timer_real->Enabled());
         QVERIFY(!f.Button_read->isEnabled()); // realtime view
         QVERIFY(f.menuread->isEnabled());     // enabled in either view
-        rig.advance(1499);
-        QCOMPARE(rig.serial->written().size(), size_t(1));
-        rig.advance(1); // 3.9 s: the first realtime request
-        QCOMPARE(rig.serial->written().size(), size_t(2));
-        QCOMPARE(rig.serial->written()[1].at, 3900ms);
-        QCOMPARE(rig.serial->written()[1].bytes, Realtime);
-        rig.advance(100);
+        rig.advance(1600);
         QCOMPARE(f.Lab_value_lg->text(), QStringLiteral("13kV"));
         QCOMPARE(f.Lab_value_ll->text(), QStringLiteral("35kV"));
         QCOMPARE(f.Lab_value_a->text(), QStringLiteral("12.3A"));
-        // Polling goes on every 1.5 s on the port found.
-        rig.advance(3000);
-        QCOMPARE(rig.serial->written().size(), size_t(4));
-        QCOMPARE(rig.serial->written()[3].at, 6900ms);
-        QCOMPARE(rig.serial->written()[3].com, 3);
+        rig.advance(2900); // 6.9 s
+        // The probe, then a realtime request every 1.5 s from 3.9 s on, all on the port found.
+        QStringList requests;
+        for (const Written& w : rig.serial->written())
+            requests << QStringLiteral("%1 COM%2 %3")
+                            .arg(w.at.count())
+                            .arg(w.com)
+                            .arg(QString::fromLatin1(w.bytes.toHex()));
+        QCOMPARE(requests, (QStringList{"1800 COM3 a1040555aafe", "3900 COM3 a10406000002",
+                                        "5400 COM3 a10406000002", "6900 COM3 a10406000002"}));
     }
 
     void instrumentOnPort16Wraps()
     {
-        FormRig rig;
-        sim::Instrument instrument;
-        rig.serial->setOutcome(16, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(16, instrument));
-        Form1& f = *rig.form;
+        SimRig rig({}, {}, 16);
         rig.advance(16 * 600);
-        QCOMPARE(f.ComNo, 1);
+        QCOMPARE(rig.form->ComNo, 1);
         rig.advance(100);
-        QVERIFY(f.ComFound);
+        QVERIFY(rig.form->ComFound);
         rig.advance(500);
-        QCOMPARE(f.ComNo, 16);
-        QVERIFY(f.Timer_real->Enabled());
+        QCOMPARE(rig.form->ComNo, 16);
+        QVERIFY(rig.form->Timer_real->Enabled());
     }
 
+    // Port 1 in use, port 2 failing in another way, no other port: nothing ever opens.
     void noPortOpens()
     {
         FormRig rig;
         Form1& f = *rig.form;
-        rig.advance(2499);
+        rig.serial->setOutcome(1, OpenOutcome::InUse);
+        rig.serial->setOutcome(2, OpenOutcome::Failed);
+        rig.advance(600);
+        QCOMPARE(f.LabComsta->text(), QStringLiteral("COM1被占用"));
+        rig.advance(600);
+        // Any other failure reads as opened, but the port is closed and no probe is sent.
+        QCOMPARE(f.LabComsta->text(), QStringLiteral("COM2已打开"));
+        QVERIFY(!f.MSComm1->PortOpen());
+        rig.advance(1299);
         QCOMPARE(f.LinkState, 0);
-        rig.advance(1);
+        rig.advance(1); // 2.5 s: the reply timer, running since start-up, runs out once
         QCOMPARE(f.LinkState, 5);
-        QCOMPARE(f.Lab_rtsta->text(), QStringLiteral("通讯失败"));
+        QCOMPARE(f.Lab_rtsta->text(), Failed);
         QVERIFY(!f.Timer_timeout->Enabled());
         QVERIFY(f.Timer_real->Enabled());
         rig.advance(20000);
@@ -148,90 +132,55 @@ private slots:
         QVERIFY(f.ComNo >= 1 && f.ComNo <= 16);
     }
 
-    void portInUseDuringScan()
-    {
-        FormRig rig;
-        rig.serial->setOutcome(1, OpenOutcome::InUse);
-        rig.serial->setOutcome(2, OpenOutcome::Failed);
-        rig.advance(600);
-        QCOMPARE(rig.form->LabComsta->text(), QStringLiteral("COM1被占用"));
-        rig.advance(600);
-        // Any other failure reads as opened, but the port is closed and no probe is sent.
-        QCOMPARE(rig.form->LabComsta->text(), QStringLiteral("COM2已打开"));
-        QVERIFY(!rig.form->MSComm1->PortOpen());
-        QVERIFY(rig.serial->written().empty());
-    }
-
-    void answerAfterFirstTimeout()
-    {
-        FormRig rig;
-        sim::Instrument instrument;
-        rig.serial->setOutcome(5, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(5, instrument));
-        rig.advance(2500);
-        QCOMPARE(rig.form->Lab_rtsta->text(), QStringLiteral("通讯失败"));
-        rig.advance(600);
-        QVERIFY(rig.form->ComFound);
-        QCOMPARE(rig.form->Lab_rtsta->text(), QStringLiteral("通讯成功"));
-    }
-
     void silentWhilePolling()
     {
-        FormRig rig;
-        sim::Instrument instrument;
         bool silent = false;
-        rig.serial->setOutcome(1, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(1, instrument, [&](const QByteArray&, auto reply) {
-            return silent ? decltype(reply){} : reply;
-        }));
-        findOnCom1(rig);
+        SimRig rig({}, silencedBy(silent));
         Form1& f = *rig.form;
+        QVERIFY(rig.found());
         rig.advance(1600); // one poll answered
         silent = true;
         const size_t before = rig.serial->written().size();
-        QVERIFY(
-            rig.clock.advanceUntil([&] { return rig.serial->written().size() > before; }, 2000ms));
+        QVERIFY(nextRequest(rig));
         const auto firstUnanswered = rig.serial->written().back().at;
         // The next request, 1.5 s later, does not push the timeout back.
         rig.clock.advance(firstUnanswered + 2499ms - rig.clock.now());
         QCOMPARE(rig.serial->written().size(), before + 2);
-        QCOMPARE(f.Lab_rtsta->text(), QStringLiteral("通讯成功"));
+        QCOMPARE(f.Lab_rtsta->text(), Succeeded);
         rig.advance(1);
-        QCOMPARE(f.Lab_rtsta->text(), QStringLiteral("通讯失败"));
+        QCOMPARE(f.Lab_rtsta->text(), Failed);
         QCOMPARE(f.LinkState, 5);
-        QCOMPARE(f.ComNo, 1);
         QVERIFY(f.ComFound);
         silent = false;
-        QVERIFY(rig.clock.advanceUntil(
-            [&] { return f.Lab_rtsta->text() == QStringLiteral("通讯成功"); }, 1600ms));
+        QVERIFY(rig.clock.advanceUntil([&] { return f.Lab_rtsta->text() == Succeeded; }, 1600ms));
         QCOMPARE(f.ComNo, 1);
     }
 
     void download_data()
     {
         QTest::addColumn<int>("total");
-        for (int total : {1, 10, 11, 25, 99, 100, 255})
+        for (int total : {0, 1, 10, 11, 25, 99, 100, 255})
             QTest::newRow(qPrintable(QString::number(total))) << total;
     }
 
     void download()
     {
         QFETCH(int, total);
-        FormRig rig;
         sim::SimConfig config;
         config.recordCount = total;
         config.seed = 11;
-        sim::Instrument instrument(config);
-        rig.serial->setOutcome(1, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(1, instrument));
-        findOnCom1(rig);
+        SimRig rig(config);
+        QVERIFY(rig.found());
         Form1& f = *rig.form;
         f.TabStrip1->clickTab(2);
         QVector<int> progress;
-        connect(f.Progress_read, &QProgressBar::valueChanged, [&](int v) { progress << v; });
         bool progressShown = false;
-        connect(f.Progress_read, &QProgressBar::valueChanged,
-                [&] { progressShown |= f.Progress_read->isVisibleTo(&f); });
+        connect(f.Progress_read, &QProgressBar::valueChanged, [&](int v) {
+            progress << v;
+            progressShown |= f.Progress_read->isVisibleTo(&f);
+        });
+        bool pollingWhileBoxOpen = true;
+        rig.boxes->whileOpen = [&] { pollingWhileBoxOpen = f.Timer_real->Enabled(); };
 
         const size_t from = rig.serial->written().size();
         f.Button_read->click();
@@ -243,155 +192,57 @@ private slots:
         for (int block = 0; block * 10 < shown; ++block)
             expected << blockRequest(block == 0 ? 1 : block * 10, std::min(10, shown - block * 10))
                             .toHex();
-        const QStringList sent = writesSince(*rig.serial, from);
+        QStringList sent; // as hex, for readable failures
+        for (size_t i = from; i < rig.serial->written().size(); ++i)
+            sent << rig.serial->written()[i].bytes.toHex();
         QCOMPARE(sent.mid(0, expected.size()), expected);
 
         // Every row up to the total holds its own record; the rows after it stay empty.
         for (int row = 1; row <= 99; ++row) {
-            if (row <= shown) {
-                const sim::Record& r = instrument.records()[size_t(row - 1)];
-                const MeasureTexts t = historyTexts(r.voltage, r.current, r.code);
-                QCOMPARE(f.DataGrid->TextMatrix(row, 1), t.ground);
-                QCOMPARE(f.DataGrid->TextMatrix(row, 2), t.line);
-                QCOMPARE(f.DataGrid->TextMatrix(row, 3), t.current);
-            } else {
-                QCOMPARE(f.DataGrid->TextMatrix(row, 1), QString());
-            }
+            QCOMPARE(rowTexts(f, row), row <= shown
+                                           ? recordTexts(rig.instrument.records()[size_t(row - 1)])
+                                           : QStringList(3, QString()));
             QCOMPARE(f.DataGrid->TextMatrix(row, 0), QString::number(row));
         }
 
         // Progress 0, 10, 20, ... then the total, and hidden at the end.
-        QVector<int> expectedProgress{0};
-        for (int v = 10; v < shown; v += 10)
+        QVector<int> expectedProgress;
+        for (int v = 0; v < shown; v += 10)
             expectedProgress << v;
-        if (expectedProgress.last() != shown) expectedProgress << shown;
+        if (shown > 0 && expectedProgress.last() != shown) expectedProgress << shown;
         QCOMPARE(progress, expectedProgress);
-        QVERIFY(progressShown);
-        QCOMPARE(f.Progress_read->maximum(), shown);
+        QCOMPARE(progressShown, shown > 0);
+        if (shown > 0) QCOMPARE(f.Progress_read->maximum(), shown);
         QVERIFY(!f.Progress_read->isVisibleTo(&f));
 
         QCOMPARE(f.RecTotal, shown);
         QCOMPARE(f.RecBlock, 0);
         QVERIFY(f.Timer_real->Enabled());
-        QVERIFY(f.Button_read->isEnabled() && f.menuread->isEnabled());
-        QVERIFY(f.Button_save->isEnabled() && f.Button_clear->isEnabled());
-        QVERIFY(f.Button_print->isEnabled() && f.Button_help->isEnabled());
-        QVERIFY(isEnabled(f.menuhelp) && f.menuclear->isEnabled() && f.menusave->isEnabled());
-        QVERIFY(rig.boxes->shown.empty());
+        QCOMPARE(commands(f), QStringLiteral("11 11 11 11 11 11 1"));
+        // No records: the message, and polling resumes only once it is closed.
+        QCOMPARE(rig.boxes->shown.size(), size_t(total == 0));
+        if (total == 0) {
+            QCOMPARE(rig.boxes->shown[0].text, QStringLiteral("设备的测量历史记录组数为0！"));
+            QCOMPARE(rig.boxes->shown[0].title, QStringLiteral("tesvaron"));
+            QVERIFY(!pollingWhileBoxOpen);
+        }
         // Polling goes on: the next request is a probe (history view).
         QVERIFY(rig.clock.advanceUntil(
             [&] { return rig.serial->written().size() > from + expected.size(); }, 2000ms));
         QCOMPARE(rig.serial->written().back().bytes, Probe);
     }
 
-    void downloadOfNoRecords()
-    {
-        FormRig rig;
-        sim::SimConfig config;
-        config.recordCount = 0;
-        sim::Instrument instrument(config);
-        rig.serial->setOutcome(1, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(1, instrument));
-        findOnCom1(rig);
-        Form1& f = *rig.form;
-        f.TabStrip1->clickTab(2);
-        bool pollingWhileBoxOpen = true;
-        rig.boxes->whileOpen = [&] { pollingWhileBoxOpen = f.Timer_real->Enabled(); };
-        f.Button_read->click();
-        QVERIFY(rig.clock.advanceUntil([&] { return !rig.boxes->shown.empty(); }, 3000ms));
-        QCOMPARE(rig.boxes->shown.size(), size_t(1));
-        QCOMPARE(rig.boxes->shown[0].text, QStringLiteral("设备的测量历史记录组数为0！"));
-        QCOMPARE(rig.boxes->shown[0].title, QStringLiteral("tesvaron"));
-        QVERIFY(!pollingWhileBoxOpen); // polling resumes only once the box is closed
-        QVERIFY(f.Timer_real->Enabled());
-        QVERIFY(f.TabStrip1->isEnabled() && f.Button_read->isEnabled());
-        QVERIFY(!f.Progress_read->isVisibleTo(&f));
-        QCOMPARE(f.RecTotal, 0);
-        QCOMPARE(instrument.requestsSeen(sim::KindHistoryBlock), 0);
-    }
-
-    void refusalInTheMiddleOfADownload()
-    {
-        FormRig rig;
-        sim::SimConfig config;
-        config.recordCount = 35;
-        sim::Instrument instrument(config);
-        int blocks = 0;
-        rig.serial->setOutcome(1, OpenOutcome::Opened);
-        rig.serial->setResponder(
-            instrumentOn(1, instrument, [&](const QByteArray& req, auto reply) {
-                // A refusal as long as the block asked for, so the receive threshold lets it in.
-                if (req.size() > 2 && req[2] == 1 && ++blocks == 2)
-                    return decltype(reply){
-                        {5ms, sim::Instrument::replyFrame(0xF1, QByteArray(50, 0))}};
-                return reply;
-            }));
-        findOnCom1(rig);
-        Form1& f = *rig.form;
-        f.TabStrip1->clickTab(2);
-        f.Button_read->click();
-        QVERIFY(rig.clock.advanceUntil([&] { return blocks == 2; }, 3000ms));
-        rig.advance(100);
-        // Ended at once, not after the reply timeout, and the rows in stay.
-        QVERIFY(f.TabStrip1->isEnabled());
-        QVERIFY(f.Button_read->isEnabled() && f.Button_save->isEnabled());
-        QVERIFY(!f.Progress_read->isVisibleTo(&f));
-        QCOMPARE(f.RecBlock, 0);
-        QCOMPARE(f.LinkState, 2);
-        QVERIFY(!f.Timer_timeout->Enabled());
-        QVERIFY(f.Timer_real->Enabled());
-        QVERIFY(!f.DataGrid->TextMatrix(10, 1).isEmpty());
-        QVERIFY(f.DataGrid->TextMatrix(11, 1).isEmpty());
-        QCOMPARE(f.Lab_rtsta->text(), QStringLiteral("通讯成功"));
-    }
-
-    void timeoutInTheMiddleOfADownload()
-    {
-        FormRig rig;
-        sim::SimConfig config;
-        config.recordCount = 35;
-        sim::Instrument instrument(config);
-        int blocks = 0;
-        rig.serial->setOutcome(1, OpenOutcome::Opened);
-        rig.serial->setResponder(
-            instrumentOn(1, instrument, [&](const QByteArray& req, auto reply) {
-                if (req.size() > 2 && req[2] == 1 && ++blocks == 3) return decltype(reply){};
-                return reply;
-            }));
-        findOnCom1(rig);
-        Form1& f = *rig.form;
-        f.TabStrip1->clickTab(2);
-        f.Button_read->click();
-        QVERIFY(rig.clock.advanceUntil([&] { return blocks == 3; }, 3000ms));
-        const auto sentAt = rig.clock.now();
-        QVERIFY(rig.clock.advanceUntil([&] { return f.LinkState == 5; }, 3000ms));
-        QVERIFY(rig.clock.now() - sentAt <= 2500ms);
-        QCOMPARE(f.Lab_rtsta->text(), QStringLiteral("通讯失败"));
-        QVERIFY(f.TabStrip1->isEnabled() && f.Button_clear->isEnabled() &&
-                f.Button_read->isEnabled());
-        QVERIFY(!f.Progress_read->isVisibleTo(&f));
-        QCOMPARE(f.RecBlock, 0);
-        QVERIFY(f.Timer_real->Enabled());
-        QVERIFY(!f.DataGrid->TextMatrix(20, 1).isEmpty());
-        QVERIFY(f.DataGrid->TextMatrix(21, 1).isEmpty());
-    }
-
     void readWaitsForAnOpenExchange()
     {
-        FormRig rig;
         sim::SimConfig config;
         config.recordCount = 3;
         config.turnaround = 400ms; // a slow answer keeps the poll open for a while
-        sim::Instrument instrument(config);
-        rig.serial->setOutcome(1, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(1, instrument));
-        QVERIFY(rig.clock.advanceUntil([&] { return rig.form->Timer_real->Enabled(); }, 5000ms));
+        SimRig rig(config);
+        QVERIFY(rig.found());
         Form1& f = *rig.form;
         f.TabStrip1->clickTab(2);
         // Wait for the next poll to go out, then ask for the history while it is open.
-        const size_t polls = rig.serial->written().size();
-        QVERIFY(
-            rig.clock.advanceUntil([&] { return rig.serial->written().size() > polls; }, 2000ms));
+        QVERIFY(nextRequest(rig));
         QCOMPARE(f.LinkState, 1);
         const auto pollAt = rig.serial->written().back().at;
         f.Button_read->click();
@@ -407,22 +258,15 @@ private slots:
 
     void pollTimeoutWhileReadWaits()
     {
-        FormRig rig;
         sim::SimConfig config;
         config.recordCount = 3;
-        sim::Instrument instrument(config);
         bool silent = false;
-        rig.serial->setOutcome(1, OpenOutcome::Opened);
-        rig.serial->setResponder(instrumentOn(1, instrument, [&](const QByteArray&, auto reply) {
-            return silent ? decltype(reply){} : reply;
-        }));
-        findOnCom1(rig);
+        SimRig rig(config, silencedBy(silent));
+        QVERIFY(rig.found());
         Form1& f = *rig.form;
         f.TabStrip1->clickTab(2);
         silent = true;
-        const size_t polls = rig.serial->written().size();
-        QVERIFY(
-            rig.clock.advanceUntil([&] { return rig.serial->written().size() > polls; }, 2000ms));
+        QVERIFY(nextRequest(rig));
         f.Button_read->click();
         silent = false;
         // The poll's timeout gives the commands back and restarts polling; the waiting start
@@ -433,6 +277,60 @@ private slots:
             [&] { return rig.serial->written().back().bytes == RecordCount; }, 100ms));
         QVERIFY(rig.clock.advanceUntil([&] { return !f.DataGrid->TextMatrix(3, 1).isEmpty(); },
                                        3000ms));
+    }
+
+    // A late record count that lands in a poll's reply starts paging while the commands stay
+    // enabled; the next poll then cuts that paging short.
+    void lateRecordCountCutShortByAPoll()
+    {
+        sim::SimConfig config;
+        config.recordCount = 25;
+        bool lateCount = false;
+        int blocks = 0;
+        SimRig rig(config, [&](const QByteArray& request, auto reply) {
+            const quint8 kind = quint8(request[2]);
+            if (kind == sim::KindProbe && lateCount) {
+                // The answer to an earlier record-count request comes in front of the probe's.
+                lateCount = false;
+                reply.insert(reply.begin(), {0ms, hex("b103021918")});
+            }
+            // The instrument did not expect the second block request: it stays silent.
+            if (kind == sim::KindHistoryBlock && ++blocks == 2) return decltype(reply){};
+            return reply;
+        });
+        Form1& f = *rig.form;
+        QVERIFY(rig.found());
+        f.TabStrip1->clickTab(2);
+
+        lateCount = true;
+        QVERIFY(rig.clock.advanceUntil([&] { return blocks == 2; }, 3000ms));
+        // Paging runs with the commands enabled: rows 1..10 are in, block 2 is awaited.
+        QVERIFY(f.TabStrip1->isEnabled());
+        QVERIFY(!f.Progress_read->isHidden());
+        QCOMPARE(f.RecBlock, 1);
+        QVERIFY(!f.DataGrid->TextMatrix(10, 1).isEmpty());
+
+        // The next poll's probe closes the port on block 2 and its answer stops the reply
+        // timer: the paging is over, so its progress bar and block count must go.
+        QVERIFY(nextRequest(rig));
+        rig.advance(100);
+        QCOMPARE(f.LinkState, 2);
+        QVERIFY(!f.Timer_timeout->Enabled());
+        QVERIFY(f.Progress_read->isHidden());
+        QCOMPARE(f.RecBlock, 0);
+        QCOMPARE(commands(f), QStringLiteral("11 11 11 11 11 11 1"));
+        rig.advance(10000);
+        QVERIFY(f.Progress_read->isHidden());
+
+        // A download asked for now pages from row 1.
+        f.Button_clear->click();
+        f.Button_read->click();
+        QVERIFY(rig.clock.advanceUntil([&] { return f.TabStrip1->isEnabled(); }, 10000ms));
+        QCOMPARE(f.Lab_rtsta->text(), Succeeded);
+        for (int row = 1; row <= 99; ++row)
+            QCOMPARE(rowTexts(f, row), row <= 25
+                                           ? recordTexts(rig.instrument.records()[size_t(row - 1)])
+                                           : QStringList(3, QString()));
     }
 };
 

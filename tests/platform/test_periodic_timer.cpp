@@ -1,5 +1,5 @@
 // The timer seam on the virtual clock: tick times, enabling a running timer, handlers that
-// restart their own timer, and several timers falling due together.
+// stop or restart their own timer, and several timers falling due together.
 
 #include "platform/periodic_timer.h"
 
@@ -14,78 +14,49 @@ class PeriodicTimerTest : public QObject
     Q_OBJECT
 
 private slots:
-    void ticksEveryPeriodFromStart()
+    void ticks_data()
     {
-        VirtualClock clock;
-        PeriodicTimer t(600ms, &clock, nullptr);
-        std::vector<long long> at;
-        connect(&t, &PeriodicTimer::Timer, [&] { at.push_back(clock.now().count()); });
-        clock.advance(100ms);
-        t.setEnabled(true);
-        clock.advance(2000ms);
-        QCOMPARE(at, (std::vector<long long>{700, 1300, 1900}));
+        QTest::addColumn<int>("period");
+        QTest::addColumn<QList<int>>("switches"); // at these times: enable (n) or disable (-n)
+        QTest::addColumn<int>("stopAt");          // tick after which the handler stops it, or 0
+        QTest::addColumn<int>("until");
+        QTest::addColumn<QList<int>>("ticks");
+        QTest::newRow("every period from the start")
+            << 600 << QList{100} << 0 << 2100 << QList{700, 1300, 1900};
+        QTest::newRow("enabling a running timer does not restart it")
+            << 2500 << QList{0, 1500} << 0 << 2500 << QList{2500};
+        QTest::newRow("disabled twice, then enabled afresh")
+            << 1000 << QList{0, -500, -500, 2500} << 0 << 3500 << QList{3500};
+        QTest::newRow("handler stopping its own timer")
+            << 2500 << QList{0} << 1 << 10000 << QList{2500};
+        // Stopped and started again inside its handler, it counts from that tick.
+        QTest::newRow("handler restarting its own timer")
+            << 30 << QList{0} << 3 << 1000 << QList{30, 60, 90};
     }
 
-    void enablingARunningTimerDoesNotRestartIt()
+    void ticks()
     {
+        QFETCH(int, period);
+        QFETCH(QList<int>, switches);
+        QFETCH(int, stopAt);
+        QFETCH(int, until);
+        QFETCH(QList<int>, ticks);
         VirtualClock clock;
-        PeriodicTimer t(2500ms, &clock, nullptr);
-        int ticks = 0;
-        connect(&t, &PeriodicTimer::Timer, [&] { ++ticks; });
-        t.setEnabled(true);
-        clock.advance(1500ms);
-        t.setEnabled(true);
-        clock.advance(999ms);
-        QCOMPARE(ticks, 0);
-        clock.advance(1ms);
-        QCOMPARE(ticks, 1);
-    }
-
-    void disablingStopsAndReenablingRestarts()
-    {
-        VirtualClock clock;
-        PeriodicTimer t(1000ms, &clock, nullptr);
-        std::vector<long long> at;
-        connect(&t, &PeriodicTimer::Timer, [&] { at.push_back(clock.now().count()); });
-        t.setEnabled(true);
-        clock.advance(500ms);
-        t.setEnabled(false);
-        t.setEnabled(false);
-        clock.advance(2000ms);
-        QVERIFY(at.empty());
-        t.setEnabled(true); // at 2500
-        clock.advance(1000ms);
-        QCOMPARE(at, (std::vector<long long>{3500}));
-    }
-
-    void handlerStoppingItsOwnTimer()
-    {
-        VirtualClock clock;
-        PeriodicTimer t(2500ms, &clock, nullptr);
-        int ticks = 0;
+        PeriodicTimer t(std::chrono::milliseconds(period), &clock, nullptr);
+        QList<int> at;
         connect(&t, &PeriodicTimer::Timer, [&] {
-            ++ticks;
+            at << int(clock.now().count());
+            if (stopAt == 0) return;
             t.setEnabled(false);
+            if (at.size() < stopAt) t.setEnabled(true);
         });
-        t.setEnabled(true);
-        clock.advance(10000ms);
-        QCOMPARE(ticks, 1);
-        QVERIFY(!t.Enabled());
-    }
-
-    void handlerRestartingItsOwnTimer()
-    {
-        VirtualClock clock;
-        PeriodicTimer t(30ms, &clock, nullptr);
-        std::vector<long long> at;
-        connect(&t, &PeriodicTimer::Timer, [&] {
-            at.push_back(clock.now().count());
-            t.setEnabled(false);
-            if (at.size() < 3) t.setEnabled(true);
-        });
-        t.setEnabled(true);
-        clock.advance(1000ms);
-        QCOMPARE(at, (std::vector<long long>{30, 60, 90}));
+        for (int s : switches) {
+            clock.advance(std::chrono::milliseconds(std::abs(s)) - clock.now());
+            t.setEnabled(s >= 0);
+        }
+        clock.advance(std::chrono::milliseconds(until) - clock.now());
+        QCOMPARE(at, ticks);
+        QCOMPARE(t.Enabled(), stopAt == 0);
     }
 
     void simultaneousTimersRunInStartOrder()

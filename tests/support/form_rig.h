@@ -2,10 +2,14 @@
 // A window under test: virtual timers, a scripted serial line and recorded message boxes.
 
 #include "app/form1.h"
+#include "app/tab_strip.h"
 #include "platform/message_box.h"
 #include "tests/support/scripted_serial.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QStringList>
+#include <QToolButton>
 #include <memory>
 
 namespace tesvaron::test {
@@ -51,5 +55,28 @@ struct FormRig
 
     void advance(int ms) { clock.advance(std::chrono::milliseconds(ms)); }
 };
+
+// Columns 1..3 of a history row.
+inline QStringList rowTexts(const Form1& f, int row)
+{
+    return {f.DataGrid->TextMatrix(row, 1), f.DataGrid->TextMatrix(row, 2),
+            f.DataGrid->TextMatrix(row, 3)};
+}
+
+// Which commands are enabled, button then menu item for Read, Save, Clear, Print, Help and
+// Close, then the tab strip: "11 11 11 11 11 11 1" when all are.
+inline QString commands(const Form1& f)
+{
+    const bool on[] = {
+        f.Button_read->isEnabled(),  f.menuread->isEnabled(),     f.Button_save->isEnabled(),
+        f.menusave->isEnabled(),     f.Button_clear->isEnabled(), f.menuclear->isEnabled(),
+        f.Button_print->isEnabled(), f.menuprint->isEnabled(),    f.Button_help->isEnabled(),
+        isEnabled(f.menuhelp),       f.Button_close->isEnabled(), f.menuclose->isEnabled(),
+        f.TabStrip1->isEnabled()};
+    QString s;
+    for (std::size_t i = 0; i < std::size(on); ++i)
+        s += QLatin1String(i > 0 && i % 2 == 0 ? " " : "") + QLatin1Char(on[i] ? '1' : '0');
+    return s;
+}
 
 } // namespace tesvaron::test

@@ -38,13 +38,13 @@ bool ScriptedSerial::write(const QByteArray& bytes)
     written_.push_back({clock_->now(), com_, bytes});
     if (!responder_) return true;
     // The request itself takes line time before the instrument has it.
-    const auto requestTime = paced_ ? std::chrono::milliseconds(bytes.size()) : 0ms;
+    const auto requestTime = std::chrono::milliseconds(bytes.size());
     const int session = session_;
     for (const Chunk& chunk : responder_(com_, bytes)) {
         // Each byte lands about 1.04 ms after the one before it, so a reply arrives byte by byte.
         auto at = clock_->now() + requestTime + chunk.delay;
         for (int i = 0; i < chunk.bytes.size(); ++i) {
-            if (paced_) at += 1ms;
+            at += 1ms;
             const char byte = chunk.bytes.at(i);
             clock_->schedule(at, [this, session, byte] {
                 if (session == session_) deliver(QByteArray(1, byte));

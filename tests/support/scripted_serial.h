@@ -36,14 +36,12 @@ public:
     // COM numbers not listed fail with NotFound.
     void setOutcome(int com, OpenOutcome outcome) { outcomes_[com] = outcome; }
     void setResponder(Responder responder) { responder_ = std::move(responder); }
-    void setPaced(bool paced) { paced_ = paced; }
 
     // Puts bytes into the receive buffer now, as if they had just arrived.
     void deliver(const QByteArray& bytes);
 
     const std::vector<Written>& written() const { return written_; }
     int opens() const { return opens_; }
-    int openCom() const { return open_ ? com_ : 0; }
 
     OpenOutcome open(int comNumber, QString* detail) override;
     void close() override;
@@ -58,7 +56,6 @@ private:
     VirtualClock* clock_;
     QMap<int, OpenOutcome> outcomes_;
     Responder responder_;
-    bool paced_ = true;
     bool open_ = false;
     int com_ = 0;
     int session_ = 0; // bumps at every open and close: replies to an older session are lost

@@ -1,8 +1,10 @@
 #pragma once
-// Connects the in-process simulated instrument to a scripted serial line on one COM number.
+// The in-process simulated instrument behind a scripted serial line, and its records as the
+// history table must show them.
 
+#include "replies/measure_format.h"
 #include "sim/instrument.h"
-#include "tests/support/scripted_serial.h"
+#include "tests/support/form_rig.h"
 
 #include <functional>
 
@@ -22,6 +24,34 @@ inline ScriptedSerial::Responder instrumentOn(int com, sim::Instrument& instrume
             out.push_back({c.delay, c.bytes});
         return filter ? filter(written, std::move(out)) : out;
     };
+}
+
+// A window whose COM `com` opens onto the simulated instrument; no other number opens.
+struct SimRig : FormRig
+{
+    sim::Instrument instrument;
+
+    explicit SimRig(sim::SimConfig config = {}, ReplyFilter filter = {}, int com = 1)
+        : instrument(std::move(config))
+    {
+        serial->setOutcome(com, OpenOutcome::Opened);
+        serial->setResponder(instrumentOn(com, instrument, std::move(filter)));
+    }
+
+    // Runs the port search until it has ended with the instrument found.
+    bool found()
+    {
+        return clock.advanceUntil([this] { return !form->Timer_findcom->Enabled(); },
+                                  std::chrono::seconds(10)) &&
+               form->ComFound;
+    }
+};
+
+// What columns 1..3 of a history row must hold for a record.
+inline QStringList recordTexts(const sim::Record& r)
+{
+    const MeasureTexts t = historyTexts(r.voltage, r.current, r.code);
+    return {t.ground, t.line, t.current};
 }
 
 } // namespace tesvaron::test
