@@ -3,6 +3,7 @@
 
 #include "output/atomic_file.h"
 #include "output/workbook_file.h"
+#include "tests/output/file_io.h"
 #include "tests/output/file_size_limit.h"
 
 #include <QDir>
@@ -15,6 +16,8 @@
 using tesvaron::SheetCell;
 using tesvaron::SheetCells;
 using tesvaron::test::FileSizeLimit;
+
+using namespace tesvaron::test;
 
 namespace {
 
@@ -33,18 +36,6 @@ bool writeTable(const QString& path, QString* error)
         cells[size_t(r)][0] = {QString::number(r), true};
     cells[0][1] = {QStringLiteral("对地电压"), true};
     return tesvaron::writeWorkbookFile(path, cells, error);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // the folder, the files it writes and how a failed save is reported. The file layouts and the
 // writers themselves are pinned in test_text_files and test_file_writes.
 
+#include "tests/output/file_io.h"
 #include "tests/output/file_size_limit.h"
 #include "tests/output/test_save_fakes.h"
 
@@ -23,18 +24,6 @@ const QString HistoryFilter = QStringLiteral("txt格式 (*.txt)|*.txt|excel格�
 QByteArray hex(const char* text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 QStringList filesIn(const QString& folder)

@@ -3,6 +3,7 @@
 
 #include "app/tab_strip.h"
 #include "platform/qt_output_seams.h"
+#include "tests/output/file_io.h"
 #include "tests/support/form_rig.h"
 
 #include <QApplication>
@@ -81,12 +82,6 @@ void whenDialogOpens(const UserAction& action, SeenDialog* seen)
         QTest::keyClick(name, Qt::Key_Return);
         if (dialog->isVisible()) dialog->reject(); // the name was refused
     });
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
