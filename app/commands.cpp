@@ -19,53 +19,40 @@ void Form1::TabStrip1_Click()
         Frame_realtime->show();
         DataGrid->hide();
         enable(Timer_real, true);
-        enable(Button_read, false);
-        enable(menuread, false);
-        enable(Button_save, true);
-        enable(Button_clear, false);
-        enable(Button_print, true);
-        enable(Button_help, true);
-        enable(menusave, true);
-        enable(menuclear, false);
-        enable(menuprint, true);
-        enable(menuhelp, true);
+        applyCommands(Situation::RealtimeView);
         Progress_read->hide();
     } else {
         RealMode = false;
         Frame_realtime->hide();
         DataGrid->show();
         enable(Timer_real, true);
-        if (ComFound) {
-            enable(menuread, true);
-            enable(Button_read, true);
-        }
-        enable(Button_save, true);
-        enable(Button_clear, true);
-        enable(Button_print, true);
-        enable(Button_help, true);
-        enable(menusave, true);
-        enable(menuclear, true);
-        enable(menuprint, true);
-        enable(menuhelp, true);
+        applyCommands(Situation::HistoryView);
     }
 }
 
 void Form1::Button_read_Click()
 {
     if (RealMode || !ComFound) return;
-    enable(Button_read, false);
-    enable(Button_save, false);
-    enable(Button_clear, false);
-    enable(Button_print, false);
-    enable(Button_help, false);
-    enable(menusave, false);
-    enable(menuread, false);
-    enable(menuclear, false);
-    enable(menuprint, false);
-    enable(menuhelp, false);
-    enable(TabStrip1, false);
+    applyCommands(Situation::Downloading);
     enable(Timer_real, false);
     enable(Timer_read, true);
+}
+
+// One table says what each situation offers; this puts it on the widgets.
+void Form1::applyCommands(Situation situation)
+{
+    const CommandSet set = commandsFor(situation, RealMode, ComFound);
+    const auto apply = [](Switch sw, QWidget* button, QAction* menuItem) {
+        if (sw == Switch::Keep) return;
+        if (button) enable(button, sw == Switch::On);
+        if (menuItem) enable(menuItem, sw != Switch::Off);
+    };
+    apply(set.read, Button_read, menuread);
+    apply(set.save, Button_save, menusave);
+    apply(set.clear, Button_clear, menuclear);
+    apply(set.print, Button_print, menuprint);
+    apply(set.help, Button_help, menuhelp->menuAction());
+    apply(set.tabs, TabStrip1, nullptr);
 }
 
 void Form1::Button_clear_Click()

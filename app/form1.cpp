@@ -21,15 +21,7 @@
 
 namespace tesvaron {
 
-using namespace std::chrono_literals;
-
 namespace {
-
-constexpr auto DateTick = 1000ms;
-constexpr auto FindcomTick = 600ms;
-constexpr auto RealTick = 1500ms;
-constexpr auto ReadTick = 30ms;
-constexpr auto ReplyTimeout = 2500ms;
 
 // "宋体" (SimSun) is a Windows face; a Song-style CJK face with a bold weight stands in for it.
 void substituteSongFace()
@@ -104,10 +96,10 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     if (!output_) output_ = OutputSeams::real();
 
     MSComm1 = new CommControl(seams.serial ? seams.serial : new QtSerialBackend, this);
-    Timer_date = new PeriodicTimer(DateTick, seams.clock, this);
-    Timer_findcom = new PeriodicTimer(FindcomTick, seams.clock, this);
-    Timer_real = new PeriodicTimer(RealTick, seams.clock, this);
-    Timer_read = new PeriodicTimer(ReadTick, seams.clock, this);
+    Timer_date = new PeriodicTimer(DatePeriod, seams.clock, this);
+    Timer_findcom = new PeriodicTimer(FindcomPeriod, seams.clock, this);
+    Timer_real = new PeriodicTimer(RealPeriod, seams.clock, this);
+    Timer_read = new PeriodicTimer(ReadPeriod, seams.clock, this);
     Timer_timeout = new PeriodicTimer(ReplyTimeout, seams.clock, this);
 
     buildWidgets();
@@ -277,11 +269,10 @@ void Form1::Form_Load()
     RealMode = true;
     ComFound = false;
     ComNo = 1;
-    LinkState = 0;
+    LinkState = LinkCode::None;
     RecTotal = 0;
     RecBlock = 0;
-    enable(Button_read, false);
-    enable(menuread, false);
+    applyCommands(Situation::Startup);
     Timer_date_Timer();
     enable(Timer_findcom, true);
     GridInit();

@@ -3,6 +3,8 @@
 // Handlers live beside their subsystem: app/ (window, views, commands), link/ (port, requests,
 // ticks), replies/ (decoding, display, history rows), output/ (saving, printing).
 
+#include "app/command_states.h"
+#include "link/link_logic.h"
 #include "platform/comm_control.h"
 #include "platform/flex_grid.h"
 #include "platform/message_box.h"
@@ -49,7 +51,7 @@ public:
     bool ComFound = false;
     std::uint8_t RxNeed = 0;
     bool RealMode = true;
-    std::uint8_t LinkState = 0;
+    LinkCode LinkState = LinkCode::None;
     QByteArray RxBuf;
     int RxCount = 0; // all bytes of a notification, also beyond 255
     ReplyFrameBytes RxFrame{};
@@ -118,6 +120,10 @@ public:
     // --- link (link/) ---
     void ComOpen(std::int16_t port);
     void CmdSend(std::uint8_t kind, std::int16_t start, std::int16_t count);
+    // One exchange: ComOpen on ComNo, then CmdSend; with `onlyIfOpen`, nothing is sent on a
+    // port that did not open.
+    void Exchange(std::uint8_t kind, std::int16_t start = 0, std::int16_t count = 0,
+                  bool onlyIfOpen = false);
     void Timer_findcom_Timer();
     void Timer_real_Timer();
     void Timer_read_Timer();
@@ -150,7 +156,8 @@ private:
     void buildMenus();
     void connectHandlers();
     void placeOnScreen();
-    void restoreCommands();
+    // Switches the commands (button and menu item together) and the tab strip.
+    void applyCommands(Situation situation);
     void endDownload();
     bool downloadRunning() const;
 

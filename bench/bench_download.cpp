@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < runs; ++i) {
         window.Button_clear->click();
         // Start from an idle line: the last poll answered and its port closed.
-        waitFor([&] { return window.LinkState == 2 && !window.MSComm1->PortOpen(); }, 3000);
+        waitFor([&] { return window.LinkState == tesvaron::LinkCode::ReplyOk && !window.MSComm1->PortOpen(); }, 3000);
         const qint64 t0 = monotonicNs();
         window.Button_read->click();
         if (!waitFor([&] { return window.TabStrip1->isEnabled(); }, 10000)) {
@@ -74,7 +74,7 @@ int main(int argc, char** argv)
             return 1;
         }
         const double ms = double(monotonicNs() - t0) / 1e6;
-        bool allRows = window.LinkState == 2;
+        bool allRows = window.LinkState == tesvaron::LinkCode::ReplyOk;
         for (int row = 1; row <= 99; ++row)
             allRows = allRows && !window.DataGrid->TextMatrix(row, 3).isEmpty();
         if (!allRows) {

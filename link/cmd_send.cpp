@@ -13,12 +13,19 @@ void Form1::CmdSend(std::uint8_t kind, std::int16_t start, std::int16_t count)
     // A failed write is not reported: the exchange ends in the reply timeout.
     MSComm1->setOutput(QByteArray(reinterpret_cast<const char*>(frame.bytes.data()),
                                   qsizetype(frame.bytes.size())));
-    LinkState = 1;
+    LinkState = LinkCode::Awaiting;
     MSComm1->setInBufferCount(0);
     MSComm1->setOutBufferCount(0);
     RxCount = 0;
     // Enabling a running timer does not restart it: the timeout counts from the first request.
     enable(Timer_timeout, true);
+}
+
+void Form1::Exchange(std::uint8_t kind, std::int16_t start, std::int16_t count, bool onlyIfOpen)
+{
+    ComOpen(ComNo);
+    if (onlyIfOpen && !MSComm1->PortOpen()) return;
+    CmdSend(kind, start, count);
 }
 
 } // namespace tesvaron

@@ -16,6 +16,8 @@ void Form1::ComOpen(std::int16_t port)
         LabComsta->setText(com + QStringLiteral("被占用"));
     else if (error == CommControl::ErrNoSuchPort)
         LabComsta->setText(com + QStringLiteral("无效"));
+    else if (error == CommControl::ErrNoPermission)
+        LabComsta->setText(com + QStringLiteral("无权限"));
     else
         LabComsta->setText(com + QStringLiteral("已打开"));
     // The caption cannot say which device COM n is, nor why an open failed; the tooltip does.

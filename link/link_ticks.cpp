@@ -3,7 +3,6 @@
 #include "app/form1.h"
 #include "app/tab_strip.h"
 #include "link/request_frame.h"
-#include "platform/port_map.h"
 
 #include <QAction>
 #include <QLabel>
@@ -19,36 +18,32 @@ void Form1::Timer_findcom_Timer()
         enable(Timer_findcom, false);
         Lab_rtsta->setText(QStringLiteral("通讯成功"));
         // The tick that sent the answered probe had already moved on to the next port.
-        ComNo = ComNo == FirstComNumber ? LastComNumber : ComNo - 1;
+        ComNo = std::int16_t(previousComNo(ComNo));
         enable(Timer_real, true);
-        enable(Button_read, !RealMode);
-        enable(menuread, true);
+        applyCommands(Situation::InstrumentFound);
         return;
     }
-    ComOpen(ComNo);
-    if (MSComm1->PortOpen()) CmdSend(KindProbe, 0, 0);
-    ComNo = ComNo >= LastComNumber ? FirstComNumber : ComNo + 1;
+    Exchange(KindProbe, 0, 0, true);
+    ComNo = std::int16_t(nextComNo(ComNo));
 }
 
 void Form1::Timer_real_Timer()
 {
     if (!ComFound) return;
-    ComOpen(ComNo);
-    CmdSend(RealMode ? KindRealtime : KindProbe, 0, 0);
+    Exchange(RealMode ? KindRealtime : KindProbe);
 }
 
 void Form1::Timer_read_Timer()
 {
-    if (LinkState == 1) return;
+    if (LinkState == LinkCode::Awaiting) return;
     enable(Timer_read, false);
-    ComOpen(ComNo);
-    CmdSend(KindRecordCount, 0, 0);
+    Exchange(KindRecordCount);
 }
 
 void Form1::Timer_timeout_Timer()
 {
     enable(Timer_timeout, false);
-    LinkState = 5;
+    LinkState = LinkCode::TimedOut;
     Lab_rtsta->setText(QStringLiteral("通讯失败"));
     endDownload();
 }
@@ -56,26 +51,7 @@ void Form1::Timer_timeout_Timer()
 // Gives the view's commands back and resumes polling, whether or not a download was running.
 void Form1::endDownload()
 {
-    if (RealMode) {
-        enable(Button_read, false);
-        enable(menuread, false);
-        enable(Button_clear, false);
-        enable(menuclear, false);
-    } else {
-        if (ComFound) {
-            enable(Button_read, true);
-            enable(menuread, true);
-        }
-        enable(Button_clear, true);
-        enable(menuclear, true);
-    }
-    enable(Button_save, true);
-    enable(Button_print, true);
-    enable(Button_help, true);
-    enable(menusave, true);
-    enable(menuprint, true);
-    enable(menuhelp, true);
-    enable(TabStrip1, true);
+    applyCommands(Situation::ExchangeFailed);
     enable(Timer_real, true);
     Progress_read->hide();
     RecBlock = 0;

@@ -1,6 +1,5 @@
 #include "output/atomic_file.h"
 
-#include <QDir>
 #include <QSaveFile>
 
 namespace tesvaron {
@@ -14,8 +13,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
             const QString reason = file.error() != QFileDevice::NoError
                                        ? file.errorString()
                                        : QStringLiteral("写入不完整（磁盘空间不足？）");
-            *error =
-                QStringLiteral("无法保存文件 %1：%2").arg(QDir::toNativeSeparators(path), reason);
+            *error = reason;
         }
         file.cancelWriting(); // the temporary file goes when `file` does; no-op once closed
         return false;

@@ -8,7 +8,7 @@
 namespace tesvaron {
 
 // Writes `bytes` to `path`. On failure returns false with a short reason in `error` (when
-// given); the target is then as it was before, and no temporary file is left behind.
+// given; the caller names the file); the target is then as it was before, and no temporary file is left behind.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
 
 } // namespace tesvaron

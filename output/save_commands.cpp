@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "output/atomic_file.h"
 #include "output/text_files.h"
+#include "output/workbook_file.h"
 #include "platform/output_seams.h"
 
 #include <QBuffer>
@@ -21,7 +22,6 @@ const QString RealTextExt = QStringLiteral(".txt");
 const QString HistoryFilter = QStringLiteral("txt格式 (*.txt)|*.txt|excel格式 (*.xls)|*.xls|");
 const QString HistoryTextExt = QStringLiteral(".txt");
 const QString HistoryWorkbookExt = QStringLiteral(".xls");
-constexpr int AlignCentre = 3;
 constexpr int JpegQuality = 90;
 
 // Steps 1 to 5 of the save dialog sequence, shared by both save commands.
@@ -127,30 +127,16 @@ void Form1::HistorySave()
     }
 }
 
-// A failing step ends the export and is reported here; the workbook is then neither closed nor
-// the application quit, only let go.
+// The table's cells as they stand, each centred, into a workbook of the type the name asks for.
 void Form1::ExcelExport(const QString& fileName)
 {
-    const auto fail = [&](const QString& reason) {
-        showSaveFailure(*messageBox_, this, fileName, reason);
-    };
-    const std::unique_ptr<WorkbookAutomation> excel = output_->createWorkbookApplication();
-    if (!excel) return fail(QStringLiteral("没有可用的电子表格组件"));
-    if (!excel->addWorkbook() || !excel->firstWorksheet())
-        return fail(QStringLiteral("无法新建工作簿"));
-
-    for (int col = 0; col < DataGrid->Cols(); ++col) {
-        for (int row = 0; row < DataGrid->Rows(); ++row) {
-            if (!excel->setHorizontalAlignment(row + 1, col + 1, AlignCentre) ||
-                !excel->setValue(row + 1, col + 1, DataGrid->TextMatrix(row, col)))
-                return fail(QStringLiteral("无法写入单元格 (%1, %2)").arg(row + 1).arg(col + 1));
-        }
-    }
-
+    SheetCells cells(std::size_t(DataGrid->Rows()), std::vector<SheetCell>(std::size_t(DataGrid->Cols())));
+    for (int row = 0; row < DataGrid->Rows(); ++row)
+        for (int col = 0; col < DataGrid->Cols(); ++col)
+            cells[std::size_t(row)][std::size_t(col)] = {DataGrid->TextMatrix(row, col), true};
     QString error;
-    if (!excel->saveAs(fileName, &error)) return fail(error);
-    excel->closeWorkbook();
-    excel->quit();
+    if (!writeWorkbookFile(QDir::fromNativeSeparators(fileName), cells, &error))
+        showSaveFailure(*messageBox_, this, fileName, error);
 }
 
 } // namespace tesvaron

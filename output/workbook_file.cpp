@@ -14,18 +14,13 @@ namespace {
 // Excel's limit on the length of a cell text.
 constexpr int kMaxCellChars = 32767;
 
-QString xlsxError(const QString& path, const QString& reason)
-{
-    return QStringLiteral("无法生成表格文件 %1：%2").arg(QDir::toNativeSeparators(path), reason);
-}
-
 // libxlsxwriter only writes to a named file; it writes to a scratch file first and the result
 // is then put in place with the same one-step replacement as every other saved file, which
 // also keeps the permissions of a file being replaced.
 bool writeXlsx(const QString& path, const SheetCells& cells, QString* error)
 {
     const auto fail = [&](const QString& reason) {
-        if (error) *error = xlsxError(path, reason);
+        if (error) *error = reason;
         return false;
     };
 

@@ -28,6 +28,8 @@ int CommControl::setPortOpen(bool open)
         return ErrPortInUse;
     case OpenOutcome::NotFound:
         return ErrNoSuchPort;
+    case OpenOutcome::NoPermission:
+        return ErrNoPermission;
     case OpenOutcome::Failed:
         break;
     }

@@ -17,6 +17,7 @@ public:
     static constexpr int ErrPortInUse = 8005;
     static constexpr int ErrNoSuchPort = 8002;
     static constexpr int ErrOther = 8010;
+    static constexpr int ErrNoPermission = 70;
     static constexpr int EventReceive = 2;
 
     // Takes ownership of the backend (parented to this control).
@@ -37,6 +38,8 @@ public:
     int CommEvent() const { return commEvent_; }
     // The device the last open resolved to and, after a failure, why it failed.
     QString lastOpenDetail() const { return detail_; }
+    // The device COM n resolved to at the last open; empty when it named none.
+    QString device() const { return backend_->device(); }
 
     SerialBackend* backend() const { return backend_; }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The platform pieces that saving and printing use: the shared file/print dialog, the screen
-// picture and clipboard, the printer and the spreadsheet automation. Tests put recording fakes
+// picture and clipboard, and the printer. Tests put recording fakes
 // in their place.
 
 #include <QImage>
@@ -62,21 +62,6 @@ public:
     virtual bool EndDoc(QString* error) = 0;
 };
 
-// The spreadsheet application's automation calls, in the order the export makes them.
-class WorkbookAutomation
-{
-public:
-    virtual ~WorkbookAutomation() = default;
-    virtual bool addWorkbook() = 0;
-    virtual bool firstWorksheet() = 0;
-    virtual bool setHorizontalAlignment(int row, int col, int alignment) = 0; // 1-based
-    virtual bool setValue(int row, int col, const QString& text) = 0;         // 1-based
-    // Stores the workbook under `fileName`; false with `error` set when it could not.
-    virtual bool saveAs(const QString& fileName, QString* error) = 0;
-    virtual void closeWorkbook() = 0;
-    virtual void quit() = 0;
-};
-
 class OutputSeams
 {
 public:
@@ -90,13 +75,10 @@ public:
     // The picture the clipboard holds; null when it holds none.
     virtual QImage clipboardImage() = 0;
     virtual PrinterSeam& printer() = 0;
-    // "Create object": null when no spreadsheet component is available.
-    virtual std::unique_ptr<WorkbookAutomation> createWorkbookApplication() = 0;
     // The default save folder: "c:\tesvaron" on Windows, ~/tesvaron elsewhere.
     virtual QString defaultFolder() = 0;
 
-    // The real ones: Qt dialogs, the window's picture, the system clipboard, QPrinter and the
-    // workbook writer.
+    // The real ones: Qt dialogs, the window's picture, the system clipboard and QPrinter.
     static std::shared_ptr<OutputSeams> real();
 };
 

@@ -8,14 +8,13 @@
 //     reports: ttyUSB* first, then ttyACM*, then the rest, each group in numeric order.
 // Windows: COM n is the port "COM<n>".
 
+#include "link/link_logic.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
 
 namespace tesvaron {
-
-inline constexpr int FirstComNumber = 1;
-inline constexpr int LastComNumber = 16;
 
 QString portLinkFolder();
 

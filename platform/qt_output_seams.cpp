@@ -120,61 +120,6 @@ int QtCommonDialog::ShowPrinter(QWidget* parent, QString* description)
     return 0;
 }
 
-bool CollectingWorkbook::addWorkbook()
-{
-    cells_.clear();
-    open_ = true;
-    return true;
-}
-
-bool CollectingWorkbook::firstWorksheet()
-{
-    return open_;
-}
-
-// The cell at 1-based (row, col), growing the sheet to reach it; null outside the sheet.
-SheetCell* CollectingWorkbook::cell(int row, int col)
-{
-    if (!open_ || row < 1 || col < 1) return nullptr;
-    const size_t columns = std::max(cells_.empty() ? 0 : cells_.front().size(), size_t(col));
-    if (cells_.size() < size_t(row)) cells_.resize(size_t(row));
-    for (std::vector<SheetCell>& cellsOfRow : cells_)
-        cellsOfRow.resize(columns);
-    return &cells_[size_t(row) - 1][size_t(col) - 1];
-}
-
-bool CollectingWorkbook::setHorizontalAlignment(int row, int col, int alignment)
-{
-    constexpr int Centre = 3;
-    SheetCell* target = cell(row, col);
-    if (!target) return false;
-    target->centred = alignment == Centre;
-    return true;
-}
-
-bool CollectingWorkbook::setValue(int row, int col, const QString& text)
-{
-    SheetCell* target = cell(row, col);
-    if (!target) return false;
-    target->text = text;
-    return true;
-}
-
-bool CollectingWorkbook::saveAs(const QString& fileName, QString* error)
-{
-    if (!open_) {
-        if (error) *error = QStringLiteral("没有打开的工作簿");
-        return false;
-    }
-    return writeWorkbookFile(QDir::fromNativeSeparators(fileName), cells_, error);
-}
-
-void CollectingWorkbook::closeWorkbook()
-{
-    cells_.clear();
-    open_ = false;
-}
-
 QImage QtOutputSeams::grabScreen(QWidget* window)
 {
     return window ? window->grab().toImage() : QImage();
@@ -189,11 +134,6 @@ void QtOutputSeams::setClipboardImage(const QImage& image)
 QImage QtOutputSeams::clipboardImage()
 {
     return QGuiApplication::clipboard()->image();
-}
-
-std::unique_ptr<WorkbookAutomation> QtOutputSeams::createWorkbookApplication()
-{
-    return std::make_unique<CollectingWorkbook>();
 }
 
 std::shared_ptr<OutputSeams> OutputSeams::real()

@@ -1,8 +1,7 @@
 #pragma once
 // The real output seams: QFileDialog and QPrintDialog behind the common dialog, the window's
-// picture, the system clipboard, QPrinter, and a workbook that the workbook writer stores.
+// picture, the system clipboard and QPrinter.
 
-#include "output/workbook_file.h"
 #include "platform/output_seams.h"
 #include "platform/qt_printer.h"
 
@@ -36,27 +35,6 @@ private:
     QtPrinter& printer_;
 };
 
-// Takes the automation calls and keeps the cells until saveAs writes them.
-class CollectingWorkbook : public WorkbookAutomation
-{
-public:
-    bool addWorkbook() override;
-    bool firstWorksheet() override;
-    bool setHorizontalAlignment(int row, int col, int alignment) override;
-    bool setValue(int row, int col, const QString& text) override;
-    bool saveAs(const QString& fileName, QString* error) override;
-    void closeWorkbook() override;
-    void quit() override {}
-
-    const SheetCells& cells() const { return cells_; }
-
-private:
-    SheetCell* cell(int row, int col);
-
-    SheetCells cells_;
-    bool open_ = false;
-};
-
 // What the window saves and prints through when no test puts fakes in its place.
 class QtOutputSeams : public OutputSeams
 {
@@ -68,7 +46,6 @@ public:
     void setClipboardImage(const QImage& image) override;
     QImage clipboardImage() override;
     PrinterSeam& printer() override { return printer_; }
-    std::unique_ptr<WorkbookAutomation> createWorkbookApplication() override;
     QString defaultFolder() override { return defaultSaveFolder(); }
 
 private:

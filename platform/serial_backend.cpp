@@ -37,6 +37,7 @@ QtSerialBackend::QtSerialBackend(QObject* parent)
 OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
 {
     const QString named = resolveComPort(comNumber);
+    device_.clear();
     if (named.isEmpty()) {
         if (detail) *detail = QStringLiteral("COM%1: 没有对应的串口设备").arg(comNumber);
         return OpenOutcome::NotFound;
@@ -52,6 +53,7 @@ OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
         }
     }
 #endif
+    device_ = device;
     port_->setPortName(device);
     port_->setBaudRate(QSerialPort::Baud9600);
     port_->setDataBits(QSerialPort::Data8);
@@ -78,7 +80,7 @@ OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
             if (detail)
                 *detail = QStringLiteral("%1: 没有权限（%2）。请把用户加入 dialout 组后重新登录。")
                               .arg(device, reason);
-            return OpenOutcome::Failed;
+            return OpenOutcome::NoPermission;
         }
         if (detail) *detail = QStringLiteral("%1: 被其他程序占用（%2）").arg(device, reason);
         return OpenOutcome::InUse;

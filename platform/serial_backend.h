@@ -13,6 +13,7 @@ enum class OpenOutcome {
     Opened,
     NotFound, // the number names no usable device
     InUse,    // another program holds the device
+    NoPermission, // the user may not open the device (not in the dialout group)
     Failed,   // anything else; the port stays closed
 };
 
@@ -25,6 +26,8 @@ public:
     // Opens COM n at 9600 8N1 without flow control. `detail` names the device it resolved to
     // and, on failure, the system's reason.
     virtual OpenOutcome open(int comNumber, QString* detail) = 0;
+    // The device the last open resolved COM n to (after links); empty when it named none.
+    virtual QString device() const = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Returns once the bytes are handed to the driver, so a clear of the send queue cannot cut
@@ -47,6 +50,7 @@ public:
     explicit QtSerialBackend(QObject* parent = nullptr);
 
     OpenOutcome open(int comNumber, QString* detail) override;
+    QString device() const override { return device_; }
     void close() override;
     bool isOpen() const override;
     bool write(const QByteArray& bytes) override;
@@ -57,6 +61,7 @@ public:
 
 private:
     QSerialPort* port_;
+    QString device_;
 };
 
 } // namespace tesvaron

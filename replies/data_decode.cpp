@@ -4,33 +4,15 @@
 #include "app/tab_strip.h"
 #include "link/request_frame.h"
 #include "replies/measure_format.h"
+#include "replies/paging.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QToolButton>
-#include <algorithm>
 
 namespace tesvaron {
-
-namespace {
-
-constexpr std::uint8_t ReplyHistoryBlock = 0x01;
-constexpr std::uint8_t ReplyRecordCount = 0x02;
-constexpr std::uint8_t ReplyProbe = 0x05;
-constexpr std::uint8_t ReplyRealtime = 0x06;
-constexpr std::uint8_t ReplyRefused = 0xF1;
-constexpr int RecordsPerBlock = 10;
-// The table has 99 record rows; a larger total would page past them.
-constexpr int MaxRecords = 99;
-
-std::int16_t blockCount(int rest)
-{
-    return std::int16_t(rest > RecordsPerBlock ? RecordsPerBlock : rest);
-}
-
-} // namespace
 
 // Read disables the commands until the download ends; the paging itself runs while the
 // progress bar is up, which is also the case for a total that came unasked while polling.
@@ -42,96 +24,52 @@ bool Form1::downloadRunning() const
 void Form1::DataDecode()
 {
     const ReplyCheck check = locateReply(RxBuf, RxCount, RxFrame);
-    if (check == ReplyCheck::NoFrame) return;
-    if (check == ReplyCheck::BadChecksum) {
-        LinkState = 3;
-        return;
-    }
-    LinkState = 2;
-    const std::uint8_t length = RxFrame[0];
+    const ReplyStep step = decideReply(check, RxFrame,
+                                       {downloadRunning(), Timer_read->Enabled(),
+                                        Timer_timeout->Enabled(), RecTotal, RecBlock,
+                                        Progress_read->value()});
+    if (step.code) LinkState = *step.code;
+    if (step.stopTimeout) enable(Timer_timeout, false);
+    RecTotal = std::int16_t(step.recTotal);
+    RecBlock = std::uint8_t(step.recBlock);
 
-    switch (RxFrame[1]) {
-    case ReplyHistoryBlock: {
-        enable(Timer_timeout, false);
-        ++RecBlock;
-        HistoryShow(std::uint8_t((RecBlock - 1) * RecordsPerBlock),
-                    std::uint8_t(historyRecordCount(length)));
-        if (RecBlock * RecordsPerBlock < RecTotal) {
-            Progress_read->setValue(Progress_read->value() + RecordsPerBlock);
-            const int rest = RecTotal - RecBlock * RecordsPerBlock;
-            ComOpen(ComNo);
-            CmdSend(KindHistoryBlock, std::int16_t(RecBlock * RecordsPerBlock), blockCount(rest));
-        } else {
-            Progress_read->setValue(RecTotal);
+    switch (step.act) {
+    case ReplyAct::WriteBlock:
+        HistoryShow(std::uint8_t(step.rowOffset), std::uint8_t(step.rows));
+        Progress_read->setValue(step.progress);
+        if (step.finished) {
             Progress_read->hide();
-            restoreCommands();
-            RecBlock = 0;
-            Progress_read->hide();
+            applyCommands(Situation::DownloadDone);
             enable(Timer_real, true);
         }
         break;
-    }
-    case ReplyRecordCount:
-        enable(Timer_timeout, false);
-        RecTotal = std::int16_t(std::min<int>(RxFrame[2], MaxRecords));
-        // A total starts the paging afresh: a download that a poll cut short (polling runs
-        // during a download once a poll's timeout has given the commands back) leaves its
-        // block count behind, and the new blocks would land that many rows down.
-        RecBlock = 0;
-        if (RecTotal == 0) {
-            restoreCommands();
-            RecBlock = 0;
-            Progress_read->hide();
-            messageBox_->show(this, QString::fromLatin1(ProgramName),
-                              QStringLiteral("设备的测量历史记录组数为0！"),
-                              MessageBoxSeam::Icon::None);
-            if (!closing_) enable(Timer_real, true);
-            return;
-        }
+    case ReplyAct::NoRecords:
+        applyCommands(Situation::DownloadDone);
+        Progress_read->hide();
+        messageBox_->show(this, QString::fromLatin1(ProgramName),
+                          QStringLiteral("设备的测量历史记录组数为0！"),
+                          MessageBoxSeam::Icon::None);
+        if (!closing_) enable(Timer_real, true);
+        return;
+    case ReplyAct::StartPaging:
         Progress_read->setMaximum(RecTotal);
         Progress_read->setMinimum(0);
         Progress_read->setValue(0);
         Progress_read->show();
-        ComOpen(ComNo);
-        CmdSend(KindHistoryBlock, 1, blockCount(RecTotal));
         break;
-    case ReplyProbe:
-        enable(Timer_timeout, false);
-        if (RxFrame[2] == 0x55 && RxFrame[3] == 0xAA) {
-            ComFound = true;
-            Lab_rtsta->setText(QStringLiteral("通讯成功"));
-        }
+    case ReplyAct::ProbeFound:
+        ComFound = true;
+        Lab_rtsta->setText(QStringLiteral("通讯成功"));
         break;
-    case ReplyRealtime:
-        enable(Timer_timeout, false);
+    case ReplyAct::ShowRealtime:
         RealtimeShow();
         break;
-    case ReplyRefused:
-        enable(Timer_timeout, false);
-        LinkState = 2;
-        break;
-    default:
+    case ReplyAct::ProbeOther:
+    case ReplyAct::Nothing:
         break;
     }
-    // A reply that stops the reply timer without asking for more (a refusal, or a poll's
-    // answer to a block request) would leave a download waiting for nothing, with every
-    // command disabled: end it as the timeout would.
-    if (downloadRunning() && !Timer_timeout->Enabled() && !Timer_read->Enabled()) endDownload();
-}
-
-void Form1::restoreCommands()
-{
-    enable(Button_read, !RealMode);
-    enable(menuread, !RealMode);
-    enable(Button_save, true);
-    enable(Button_clear, true);
-    enable(Button_print, true);
-    enable(Button_help, true);
-    enable(menusave, true);
-    enable(menuclear, true);
-    enable(menuprint, true);
-    enable(menuhelp, true);
-    enable(TabStrip1, true);
+    if (step.next) Exchange(KindHistoryBlock, step.next->start, step.next->count);
+    if (step.endDownload) endDownload();
 }
 
 void Form1::RealtimeShow()
@@ -158,11 +96,10 @@ void Form1::RealtimeShow()
 
 void Form1::HistoryShow(std::uint8_t rowOffset, std::uint8_t count)
 {
+    // The count is already held to the table's rows and to what the frame can carry.
     for (int i = 0; i < count; ++i) {
         const int row = rowOffset + i + 1;
-        if (row > MaxRecords) break;
         const std::uint8_t* record = RxFrame.data() + 2 + 5 * i;
-        if (6 + 5 * i >= ReplyFrameSize) break;
         const MeasureTexts texts =
             historyTexts(std::uint16_t(record[0] << 8 | record[1]),
                          std::uint16_t(record[2] << 8 | record[3]), record[4]);

@@ -1,6 +1,7 @@
 // tesvaron-sim: the simulated instrument on a pseudo-terminal, reachable as COM<n> through a
 // symbolic link in the port-link folder.
 
+#include "platform/port_map.h"
 #include "sim/instrument.h"
 
 #include <QCommandLineParser>
@@ -41,15 +42,6 @@ void onSignal(int sig)
 {
     const char c = static_cast<char>(sig);
     [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
-}
-
-QString portLinkFolder()
-{
-    const QString own = qEnvironmentVariable("TESVARON_PORTS");
-    if (!own.isEmpty()) return own;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) return runtime + QStringLiteral("/tesvaron");
-    return QStringLiteral("/tmp/tesvaron-%1").arg(::getuid());
 }
 
 QString readLink(const QString& path)
@@ -281,7 +273,7 @@ int main(int argc, char** argv)
     QString error;
     if (!line.open(&error)) die(error);
 
-    const QString folder = portLinkFolder();
+    const QString folder = tesvaron::portLinkFolder();
     if (!QDir().mkpath(folder)) die(QStringLiteral("cannot create %1").arg(folder));
     const QString link = folder + QStringLiteral("/COM%1").arg(com);
     const QByteArray linkName = QFile::encodeName(link);
