@@ -1,0 +1,178 @@
+// Saved file layouts: GBK text files, workbooks read back by freexl and unzip, atomic replace.
+
+#include "output/atomic_file.h"
+#include "output/text_files.h"
+#include "output/workbook_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include "tests/support/data.h"
+
+#include <QTest>
+#include <freexl.h>
+
+using namespace tesvaron;
+using tesvaron::test::fetched;
+
+namespace {
+
+QByteArray sp(int n)
+{
+    return QByteArray(n, ' ');
+}
+const QByteArray Ground("\xB6\xD4\xB5\xD8\xB5\xE7\xD1\xB9"); // 对地电压
+const QByteArray Line("\xCF\xDF\xB5\xE7\xD1\xB9");           // 线电压
+const QByteArray Header = sp(5) + "NO." + sp(5) + Ground + sp(5) + Line + sp(5) + "\xB5\xE7" +
+                          sp(4) + "\xC1\xF7\r\n";
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// The history table as the window hands it over, with `records` rows of values.
+SheetCells table(int rows, int records)
+{
+    SheetCells cells(std::size_t(rows), std::vector<SheetCell>(4));
+    const QStringList titles{"NO.", "对地电压", "    线电压  ", "   电      流"};
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < 4; ++c)
+            cells[std::size_t(r)][std::size_t(c)] = {
+                r == 0 ? titles[c]
+                : c == 0 ? QString::number(r)
+                : r <= records ? QStringLiteral("%1.%2%3").arg(r).arg(c).arg(c == 3 ? "A" : "kV")
+                               : QString(),
+                true};
+    return cells;
+}
+
+} // namespace
+
+class TestOutputCore : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+
+private slots:
+    void realtimeText()
+    {
+        QCOMPARE(realtimeTextFile("12.5kV", "35kV", "1.234A"),
+                 "    " + Ground + "    12.5kV\r\n" + sp(9) + Line + "    35kV\r\n" + sp(9) +
+                     "\xB5\xE7" + sp(5) + "\xC1\xF7" + "    1.234A\r\n");
+    }
+
+    void historyText_data()
+    {
+        QTest::addColumn<QStringList>("row1");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("empty") << QStringList{"1", "", "", ""} << sp(9) + "1" + sp(31);
+        QTest::newRow("values") << QStringList{"1", "3.5kV", "10kV", "3.23A"}
+                                << sp(9) + "1" + sp(7) + "3.5kV" + sp(7) + "10kV" + sp(8) + "3.23A";
+        QTest::newRow("spans filled")
+            << QStringList{"12345678", "1234567.89kV", "abcdefghijkl", "1.23A"}
+            << QByteArray(sp(9) + "12345678" + "1234567.89kV" + "abcdefghijkl" + "1.23A");
+        QTest::newRow("overlong pushes down")
+            << QStringList{"1", "12345678.90kV", "10kV", "1.0A"}
+            << sp(9) + "1" + sp(7) + "12345678.90kV\r\n" + sp(29) + "10kV" + sp(8) + "1.0A";
+        QTest::newRow("chinese by characters") << QStringList{"1", "对地", "", ""}
+                                               << sp(9) + "1" + sp(7) + "\xB6\xD4\xB5\xD8" + sp(22);
+    }
+    void historyText()
+    {
+        QFETCH(QStringList, row1);
+        const QByteArray file = historyTextFile([&](int row, int col) {
+            return row == 1 ? row1.at(col) : col == 0 ? QString::number(row) : QString();
+        });
+        QByteArray expected = Header + fetched<QByteArray>("expected");
+        for (int r = 2; r <= 99; ++r)
+            expected += "\r\n" + (sp(9) + QByteArray::number(r)).leftJustified(41, ' ');
+        QCOMPARE(file, expected);
+    }
+
+    // freexl reads every cell back; 2000 rows force the shared strings into CONTINUE records.
+    void xlsReadBack_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::newRow("history table") << 100;
+        QTest::newRow("2000 rows") << 2000;
+    }
+    void xlsReadBack()
+    {
+        const int rows = fetched<int>("rows");
+        const SheetCells cells = table(rows, rows == 100 ? 25 : rows);
+        const QString path = dir.filePath("t.xls");
+        QString error;
+        QVERIFY2(writeWorkbookFile(path, cells, &error), qPrintable(error));
+        const void* h = nullptr;
+        QCOMPARE(freexl_open(QFile::encodeName(path).constData(), &h), FREEXL_OK);
+        QCOMPARE(freexl_select_active_worksheet(h, 0), FREEXL_OK);
+        unsigned n = 0;
+        unsigned short cols = 0;
+        QCOMPARE(freexl_worksheet_dimensions(h, &n, &cols), FREEXL_OK);
+        QCOMPARE(int(n), rows);
+        QCOMPARE(int(cols), 4);
+        for (unsigned r = 0; r < n; ++r)
+            for (unsigned short c = 0; c < 4; ++c) {
+                FreeXL_CellValue v;
+                QCOMPARE(freexl_get_cell_value(h, r, c, &v), FREEXL_OK);
+                const QString text = v.type == FREEXL_CELL_SST_TEXT
+                                         ? QString::fromUtf8(v.value.text_value)
+                                         : QString();
+                QCOMPARE(text, cells[r][c].text);
+            }
+        freexl_close(h);
+        // Every cell, empty ones too, carries the centred format (XF 16).
+        const QByteArray bytes = readAll(path);
+        QCOMPARE(int(bytes.count(QByteArray::fromHex("fd000a00"))) +
+                     int(bytes.count(QByteArray::fromHex("01020600"))),
+                 rows * 4);
+        QVERIFY(bytes.contains(QByteArray::fromHex("fd000a00") + QByteArray::fromHex("0000") +
+                               QByteArray::fromHex("0000") + QByteArray::fromHex("1000")));
+    }
+
+    void xlsxCells()
+    {
+        const QString path = dir.filePath("t.xlsx");
+        QString error;
+        QVERIFY2(writeWorkbookFile(path, table(100, 3), &error), qPrintable(error));
+        QProcess unzip;
+        unzip.start("unzip", {"-p", path, "xl/sharedStrings.xml", "xl/styles.xml"});
+        QVERIFY(unzip.waitForFinished());
+        const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
+        for (const char* text : {"对地电压", "   电      流", "3.3A", "99"})
+            QVERIFY2(xml.contains(QString::fromUtf8(text)), text);
+        QVERIFY(!xml.contains("4.1kV"));
+        QVERIFY(xml.contains("horizontal=\"center\""));
+    }
+
+    // A write that fails leaves the old file as it was and no temporary file beside it.
+    void atomicReplace()
+    {
+        const QString path = dir.filePath("keep.txt");
+        QVERIFY(writeFileAtomically(path, "old", nullptr));
+        QVERIFY(writeFileAtomically(path, "new", nullptr));
+        QCOMPARE(readAll(path), "new");
+        QFile(path).setPermissions(QFile::ReadOwner);
+        QDir(dir.path()).mkdir("ro");
+        const QString locked = dir.filePath("ro/x.txt");
+        QVERIFY(writeFileAtomically(locked, "old", nullptr));
+        QFile::setPermissions(dir.filePath("ro"), QFile::ReadOwner | QFile::ExeOwner);
+        QString error;
+        const bool root = QFile(dir.filePath("ro/probe")).open(QIODevice::WriteOnly);
+        if (!root) {
+            QVERIFY(!writeFileAtomically(locked, "new", &error));
+            QVERIFY(!error.isEmpty() && !error.contains("x.txt"));
+            QCOMPARE(readAll(locked), "old");
+        }
+        QFile::setPermissions(dir.filePath("ro"), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner);
+        QVERIFY(!writeFileAtomically(dir.filePath("missing/x.txt"), "new", &error));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOutputCore)
+#include "test_output_core.moc"

@@ -1,0 +1,177 @@
+#pragma once
+// Shared test rigs: hex bytes, a scripted serial line in virtual time with the in-process
+// simulated instrument behind it, and a window built over them.
+
+#include "app/form1.h"
+#include "app/tab_strip.h"
+#include "platform/message_box.h"
+#include "replies/measure_format.h"
+#include "sim/instrument.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMap>
+#include <QMenu>
+#include <QProgressBar>
+#include <QToolButton>
+#include <functional>
+#include <memory>
+
+namespace tesvaron::test {
+
+using namespace std::chrono_literals;
+
+inline QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
+inline QByteArray frame(quint8 kind, const char* payloadHex)
+{
+    return sim::Instrument::replyFrame(kind, hex(payloadHex));
+}
+
+// Serial line for tests: listed COM numbers open (as the devices given), others fail as told or
+// as no such port. Writes are recorded; the instrument's replies arrive byte by byte, about
+// 1 ms apart, through the virtual clock, and are lost once the port is closed.
+class ScriptedSerial : public SerialBackend
+{
+public:
+    struct Written
+    {
+        std::chrono::milliseconds at;
+        int com;
+        QByteArray bytes;
+    };
+    explicit ScriptedSerial(VirtualClock* clock) : clock_(clock) {}
+
+    QMap<int, OpenOutcome> outcomes;
+    QMap<int, QString> devices;
+    sim::Instrument* instrument = nullptr; // answers on `instrumentCom`
+    int instrumentCom = 1;
+    std::function<QByteArray(const QByteArray&)> mangle; // changes a reply before it is sent
+    std::vector<Written> written;
+
+    OpenOutcome open(int com, QString* detail) override
+    {
+        const OpenOutcome outcome = outcomes.value(com, OpenOutcome::NotFound);
+        device_ = outcome == OpenOutcome::NotFound ? QString() : devices.value(com);
+        if (detail) *detail = device_;
+        if (outcome != OpenOutcome::Opened) return outcome;
+        open_ = true;
+        com_ = com;
+        ++session_;
+        rx_.clear();
+        return outcome;
+    }
+    QString device() const override { return device_; }
+    void close() override
+    {
+        open_ = false;
+        ++session_;
+        rx_.clear();
+    }
+    bool isOpen() const override { return open_; }
+    bool write(const QByteArray& bytes) override
+    {
+        if (!open_) return false;
+        written.push_back({clock_->now(), com_, bytes});
+        if (!instrument || com_ != instrumentCom) return true;
+        const int session = session_;
+        auto at = clock_->now() + std::chrono::milliseconds(bytes.size());
+        for (const sim::ReplyChunk& chunk : instrument->receive(bytes)) {
+            at += chunk.delay;
+            const QByteArray reply = mangle ? mangle(chunk.bytes) : chunk.bytes;
+            for (char byte : reply)
+                clock_->schedule(at += 1ms, [this, session, byte] {
+                    if (session == session_) deliver(QByteArray(1, byte));
+                });
+        }
+        return true;
+    }
+    void deliver(const QByteArray& bytes)
+    {
+        if (!open_) return;
+        rx_ += bytes;
+        emit readyRead();
+    }
+    qint64 bytesAvailable() const override { return rx_.size(); }
+    QByteArray readAll() override { return std::exchange(rx_, {}); }
+    void clearInput() override { rx_.clear(); }
+    void clearOutput() override {}
+
+private:
+    VirtualClock* clock_;
+    QString device_;
+    bool open_ = false;
+    int com_ = 0;
+    int session_ = 0;
+    QByteArray rx_;
+};
+
+// Message boxes as a list; `whileOpen` runs while a "modal" box is up.
+class RecordingMessageBox : public MessageBoxSeam
+{
+public:
+    QStringList shown; // title, then text, per box
+    int beeps = 0;
+    std::function<void()> whileOpen;
+    void show(QWidget*, const QString& title, const QString& text, Icon) override
+    {
+        shown << title << text;
+        if (whileOpen) whileOpen();
+    }
+    void beep() override { ++beeps; }
+};
+
+// A window over a scripted line; with an instrument, COM `com` opens onto it.
+struct Rig
+{
+    VirtualClock clock;
+    sim::Instrument instrument;
+    ScriptedSerial* serial = new ScriptedSerial(&clock);
+    RecordingMessageBox* boxes = new RecordingMessageBox;
+    std::unique_ptr<Form1> form;
+
+    explicit Rig(sim::SimConfig config = {}, int com = 1,
+                 std::shared_ptr<OutputSeams> output = nullptr)
+        : instrument(std::move(config))
+    {
+        serial->outcomes[com] = OpenOutcome::Opened;
+        serial->devices[com] = QStringLiteral("/dev/ttyUSB0");
+        serial->instrument = &instrument;
+        serial->instrumentCom = com;
+        Form1Seams seams;
+        seams.clock = &clock;
+        seams.serial = serial;
+        seams.messageBox.reset(boxes);
+        seams.output = std::move(output);
+        form = std::make_unique<Form1>(std::move(seams));
+    }
+    void advance(std::chrono::milliseconds span) { clock.advance(span); }
+    bool until(const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s)
+    {
+        return clock.advanceUntil(pred, limit);
+    }
+    // Runs the search until the instrument is found and polled.
+    bool found() { return until([this] { return !form->Timer_findcom->Enabled(); }); }
+    // History tab, Read, and the download run to its end.
+    bool download()
+    {
+        form->TabStrip1->clickTab(2);
+        form->Button_read->click();
+        return until([this] { return form->TabStrip1->isEnabled(); });
+    }
+    QStringList row(int r) const
+    {
+        return {form->DataGrid->TextMatrix(r, 1), form->DataGrid->TextMatrix(r, 2),
+                form->DataGrid->TextMatrix(r, 3)};
+    }
+    QStringList recordRow(int index) const
+    {
+        const sim::Record& r = instrument.records().at(std::size_t(index));
+        const MeasureTexts t = historyTexts(r.voltage, r.current, r.code);
+        return {t.ground, t.line, t.current};
+    }
+};
+
+} // namespace tesvaron::test
