@@ -33,6 +33,9 @@ void Form1::TabStrip1_Click()
 void Form1::Button_read_Click()
 {
     if (RealMode || !ComFound) return;
+    // Disabling the focused button would hand the focus to Close, and a stray Space would end
+    // the program mid-download.
+    DataGrid->setFocus();
     applyCommands(Situation::Downloading);
     enable(Timer_real, false);
     enable(Timer_read, true);
@@ -52,6 +55,8 @@ void Form1::applyCommands(Situation situation)
     apply(set.clear, Button_clear, menuclear);
     apply(set.print, Button_print, menuprint);
     apply(set.help, Button_help, menuhelp->menuAction());
+    // The about item follows its menu, so that its shortcut is off with it.
+    if (set.help != Switch::Keep) enable(menuabout, set.help == Switch::On);
     apply(set.tabs, TabStrip1, nullptr);
 }
 

@@ -80,6 +80,8 @@ public:
     QToolButton* Button_close;
     QLabel* LabComsta;
     QLabel* Lab_rtsta;
+    // Shown while a whole port search found nothing and the user was refused a port.
+    QLabel* Lab_permission;
     QStatusBar* StatusBar1;
     QLabel* StatusPanels[3];
     CommControl* MSComm1;
@@ -118,12 +120,18 @@ public:
     void menuabout_Click() { Button_help_Click(); }
 
     // --- link (link/) ---
-    void ComOpen(std::int16_t port);
+    // Returns the open's error number (0 when the port opened).
+    int ComOpen(std::int16_t port);
     void CmdSend(std::uint8_t kind, std::int16_t start, std::int16_t count);
-    // One exchange: ComOpen on ComNo, then CmdSend; with `onlyIfOpen`, nothing is sent on a
-    // port that did not open.
+    // When an exchange sends its request after opening the port.
+    enum class SendIf {
+        Always,          // even on a port that did not open: the timeout ends the exchange
+        Opened,          // only on a port that opened (the port search)
+        InstrumentThere, // only while the found instrument's port is still its own (polling)
+    };
+    // One exchange: ComOpen on ComNo, then CmdSend.
     void Exchange(std::uint8_t kind, std::int16_t start = 0, std::int16_t count = 0,
-                  bool onlyIfOpen = false);
+                  SendIf when = SendIf::Always);
     void Timer_findcom_Timer();
     void Timer_real_Timer();
     void Timer_read_Timer();
@@ -160,10 +168,21 @@ private:
     void applyCommands(Situation situation);
     void endDownload();
     bool downloadRunning() const;
+    // The instrument is no longer where it was found: search again from the next tick.
+    void loseInstrument();
+    // Greys the three values while they are not a live measurement.
+    void showValuesLive(bool live);
+    void clearRecordCells();
+    // Keeps the ports refused for permission during one pass of the search.
+    void notePortRefusals(int openError);
 
     std::unique_ptr<MessageBoxSeam> messageBox_;
     std::shared_ptr<OutputSeams> output_;
     bool closing_ = false;
+    QString foundDevice_;          // the device the instrument answered on
+    QStringList refusedThisScan_;  // devices refused for permission in this pass of the search
+    int rowsRead_ = 0;             // record rows written by the running download
+    int reportedTotal_ = 0;        // the instrument's own record total, before the 99-row cap
 };
 
 // Enables or disables a command widget, a menu (its entry in the menu bar) or a timer.

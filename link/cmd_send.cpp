@@ -21,10 +21,17 @@ void Form1::CmdSend(std::uint8_t kind, std::int16_t start, std::int16_t count)
     enable(Timer_timeout, true);
 }
 
-void Form1::Exchange(std::uint8_t kind, std::int16_t start, std::int16_t count, bool onlyIfOpen)
+void Form1::Exchange(std::uint8_t kind, std::int16_t start, std::int16_t count, SendIf when)
 {
-    ComOpen(ComNo);
-    if (onlyIfOpen && !MSComm1->PortOpen()) return;
+    const int error = ComOpen(ComNo);
+    if (when == SendIf::Opened) {
+        notePortRefusals(error);
+        if (!MSComm1->PortOpen()) return;
+    }
+    if (when == SendIf::InstrumentThere &&
+        instrumentGone(error == CommControl::ErrNoSuchPort, foundDevice_.toStdString(),
+                       MSComm1->device().toStdString()))
+        return loseInstrument();
     CmdSend(kind, start, count);
 }
 

@@ -6,7 +6,7 @@
 
 namespace tesvaron {
 
-void Form1::ComOpen(std::int16_t port)
+int Form1::ComOpen(std::int16_t port)
 {
     if (MSComm1->PortOpen()) MSComm1->setPortOpen(false);
     MSComm1->setCommPort(port);
@@ -22,6 +22,7 @@ void Form1::ComOpen(std::int16_t port)
         LabComsta->setText(com + QStringLiteral("已打开"));
     // The caption cannot say which device COM n is, nor why an open failed; the tooltip does.
     LabComsta->setToolTip(MSComm1->lastOpenDetail());
+    return error;
 }
 
 } // namespace tesvaron

@@ -7,6 +7,7 @@
 #include "platform/output_seams.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -19,16 +20,22 @@ namespace {
 const QString RealFilter = QStringLiteral("jpg格式 (*.jpg)|*.jpg|txt格式 (*.txt)|*.txt|");
 const QString RealPictureExt = QStringLiteral(".jpg");
 const QString RealTextExt = QStringLiteral(".txt");
-const QString HistoryFilter = QStringLiteral("txt格式 (*.txt)|*.txt|excel格式 (*.xls)|*.xls|");
+// The third type, .xlsx, comes after the two the type index rules are about.
+const QString HistoryFilter = QStringLiteral(
+    "txt格式 (*.txt)|*.txt|excel格式 (*.xls)|*.xls|excel 2007格式 (*.xlsx)|*.xlsx|");
 const QString HistoryTextExt = QStringLiteral(".txt");
 const QString HistoryWorkbookExt = QStringLiteral(".xls");
+const QString HistoryXlsxExt = QStringLiteral(".xlsx");
+constexpr int XlsxIndex = 3;
 constexpr int JpegQuality = 90;
 
-// Steps 1 to 5 of the save dialog sequence, shared by both save commands.
+// Steps 1 to 5 of the save dialog sequence, shared by both save commands. The proposed name
+// carries the date and time and no extension: the chosen type adds its own.
 void prepareSaveDialog(CommonDialog& dialog, const QString& filter, const QString& firstExt,
-                       const QString& secondExt, const QString& folder)
+                       const QString& secondExt, const QString& folder, const QString& stem)
 {
-    dialog.FileName.clear();
+    dialog.FileName =
+        stem + QDateTime::currentDateTime().toString(QStringLiteral("-yyyyMMdd-HHmm"));
     dialog.Filter = filter;
     dialog.DefaultExt = dialog.FilterIndex < 2 ? firstExt : secondExt;
     dialog.InitDir = folder;
@@ -80,10 +87,13 @@ void Form1::Button_save_Click()
 void Form1::RealSave()
 {
     CommonDialog& dialog = output_->dialog();
-    prepareSaveDialog(dialog, RealFilter, RealPictureExt, RealTextExt, output_->defaultFolder());
+    prepareSaveDialog(dialog, RealFilter, RealPictureExt, RealTextExt, output_->defaultFolder(),
+                      QStringLiteral("实时"));
 
-    // The picture is taken before the dialog opens, so the dialog is not in it.
-    if (dialog.FilterIndex < 2) output_->setClipboardImage(output_->grabScreen(this));
+    // The picture is taken before the dialog opens, so the dialog is not in it, and kept for
+    // when the picture type is chosen only in the dialog.
+    const QImage picture = output_->grabScreen(this);
+    if (dialog.FilterIndex < 2) output_->setClipboardImage(picture);
 
     dialog.CancelError = true;
     if (dialog.ShowSave(this) == CommonDialog::CancelErrorNumber) return;
@@ -91,9 +101,6 @@ void Form1::RealSave()
     const QString fileName = dialog.FileName;
     QString error;
     if (dialog.FilterIndex < 2) {
-        // Whatever the clipboard holds now; without a picture there is nothing to save.
-        const QImage picture = output_->clipboardImage();
-        if (picture.isNull()) return;
         QByteArray bytes;
         if (!encodePicture(picture, fileName, &bytes, &error) ||
             !writeFileAtomically(fileName, bytes, &error))
@@ -110,7 +117,8 @@ void Form1::HistorySave()
 {
     CommonDialog& dialog = output_->dialog();
     prepareSaveDialog(dialog, HistoryFilter, HistoryTextExt, HistoryWorkbookExt,
-                      output_->defaultFolder());
+                      output_->defaultFolder(), QStringLiteral("历史记录"));
+    if (dialog.FilterIndex == XlsxIndex) dialog.DefaultExt = HistoryXlsxExt;
 
     dialog.CancelError = true;
     if (dialog.ShowSave(this) == CommonDialog::CancelErrorNumber) return;

@@ -72,8 +72,6 @@ public:
     virtual QImage grabScreen(QWidget* window) = 0;
     // Replaces what the clipboard holds with the picture (a null picture changes nothing).
     virtual void setClipboardImage(const QImage& image) = 0;
-    // The picture the clipboard holds; null when it holds none.
-    virtual QImage clipboardImage() = 0;
     virtual PrinterSeam& printer() = 0;
     // The default save folder: "c:\tesvaron" on Windows, ~/tesvaron elsewhere.
     virtual QString defaultFolder() = 0;

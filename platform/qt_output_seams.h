@@ -44,7 +44,6 @@ public:
     CommonDialog& dialog() override { return dialog_; }
     QImage grabScreen(QWidget* window) override;
     void setClipboardImage(const QImage& image) override;
-    QImage clipboardImage() override;
     PrinterSeam& printer() override { return printer_; }
     QString defaultFolder() override { return defaultSaveFolder(); }
 

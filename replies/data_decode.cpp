@@ -36,14 +36,23 @@ void Form1::DataDecode()
     switch (step.act) {
     case ReplyAct::WriteBlock:
         HistoryShow(std::uint8_t(step.rowOffset), std::uint8_t(step.rows));
+        rowsRead_ += step.rows;
         Progress_read->setValue(step.progress);
         if (step.finished) {
             Progress_read->hide();
             applyCommands(Situation::DownloadDone);
             enable(Timer_real, true);
+            if (reportedTotal_ > RecTotal)
+                messageBox_->show(this, QString::fromLatin1(ProgramName),
+                                  QStringLiteral("仪器存有 %1 组记录，表中只显示前 %2 组。")
+                                      .arg(reportedTotal_)
+                                      .arg(RecTotal),
+                                  MessageBoxSeam::Icon::Information);
         }
         break;
     case ReplyAct::NoRecords:
+        // A new total replaces the table's records: old rows must not mix with new ones.
+        clearRecordCells();
         applyCommands(Situation::DownloadDone);
         Progress_read->hide();
         messageBox_->show(this, QString::fromLatin1(ProgramName),
@@ -52,6 +61,9 @@ void Form1::DataDecode()
         if (!closing_) enable(Timer_real, true);
         return;
     case ReplyAct::StartPaging:
+        clearRecordCells();
+        rowsRead_ = 0;
+        reportedTotal_ = step.reported;
         Progress_read->setMaximum(RecTotal);
         Progress_read->setMinimum(0);
         Progress_read->setValue(0);
@@ -59,6 +71,7 @@ void Form1::DataDecode()
         break;
     case ReplyAct::ProbeFound:
         ComFound = true;
+        foundDevice_ = MSComm1->device();
         Lab_rtsta->setText(QStringLiteral("通讯成功"));
         break;
     case ReplyAct::ShowRealtime:
@@ -72,9 +85,23 @@ void Form1::DataDecode()
     if (step.endDownload) endDownload();
 }
 
+void Form1::clearRecordCells()
+{
+    for (int row = 1; row <= MaxRecordRows; ++row)
+        for (int col = 1; col <= 3; ++col)
+            DataGrid->setTextMatrix(row, col, QString());
+}
+
+void Form1::showValuesLive(bool live)
+{
+    for (QLabel* value : {Lab_value_lg, Lab_value_ll, Lab_value_a})
+        value->setEnabled(live);
+}
+
 void Form1::RealtimeShow()
 {
     enable(Timer_timeout, false);
+    showValuesLive(true);
     VoltText.clear();
     const std::uint16_t rawVolt = std::uint16_t(RxFrame[2] << 8 | RxFrame[3]);
     // The current is payload byte 2 alone; byte 1 is the voltage's low byte.

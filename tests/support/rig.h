@@ -7,6 +7,7 @@
 #include "platform/message_box.h"
 #include "replies/measure_format.h"
 #include "sim/instrument.h"
+#include "tests/support/data.h"
 
 #include <QAction>
 #include <QLabel>
@@ -21,14 +22,6 @@ namespace tesvaron::test {
 
 using namespace std::chrono_literals;
 
-inline QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
-inline QByteArray frame(quint8 kind, const char* payloadHex)
-{
-    return sim::Instrument::replyFrame(kind, hex(payloadHex));
-}
 
 // Serial line for tests: listed COM numbers open (as the devices given), others fail as told or
 // as no such port. Writes are recorded; the instrument's replies arrive byte by byte, about

@@ -1,0 +1,335 @@
+// The window against the in-process instrument in virtual time: search, polling, downloads,
+// faults, and the save and print commands through recording seams.
+
+#include "platform/output_seams.h"
+#include "tests/support/rig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tesvaron;
+using namespace tesvaron::test;
+
+namespace {
+
+// Dialogs answer as scripted; printed lines and pictures are kept.
+struct FakeOutput : OutputSeams, CommonDialog, PrinterSeam
+{
+    QTemporaryDir dir;
+    int chooseIndex = 0; // 0: leave the type as it is
+    bool cancel = false;
+    QStringList proposed, printed;
+    int grabs = 0;
+    QImage clipboard;
+
+    CommonDialog& dialog() override { return *this; }
+    QImage grabScreen(QWidget*) override
+    {
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(QColor(++grabs * 20, 0, 0));
+        return image;
+    }
+    void setClipboardImage(const QImage& image) override { clipboard = image; }
+    PrinterSeam& printer() override { return *this; }
+    QString defaultFolder() override { return dir.filePath("saves"); }
+    int ShowSave(QWidget*) override
+    {
+        proposed << FileName + DefaultExt;
+        if (cancel) return CancelErrorNumber;
+        if (chooseIndex) FilterIndex = chooseIndex;
+        const QStringList exts = Filter.split('|').filter(QRegularExpression("^\\*\\."));
+        FileName = dir.filePath("out" + exts.value(FilterIndex - 1).mid(1));
+        return 0;
+    }
+    int ShowPrinter(QWidget*, QString*) override { return cancel ? CancelErrorNumber : 0; }
+    void setCurrentY(float y) override { printed << QStringLiteral("y=%1").arg(y); }
+    void printLine(const PrintLine& items) override
+    {
+        QString line;
+        for (const PrintItem& item : items)
+            line += item.kind == PrintItem::Text ? item.text : QStringLiteral("|%1").arg(item.columns);
+        printed << line;
+    }
+    bool EndDoc(QString*) override { return true; }
+};
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+sim::SimConfig records(int count)
+{
+    sim::SimConfig c;
+    c.recordCount = count;
+    return c;
+}
+
+} // namespace
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startupState()
+    {
+        Rig rig({}, 3);
+        Form1& f = *rig.form;
+        QVERIFY(!f.Button_read->isEnabled() && !f.menuread->isEnabled());
+        QVERIFY(!f.Button_clear->isEnabled() && f.menuclear->isEnabled());
+        QVERIFY(f.Button_save->isEnabled() && f.Button_print->isEnabled());
+        QCOMPARE(f.Lab_value_lg->text(), "0.0kV");
+        QVERIFY(!f.Lab_value_lg->isEnabled() && !f.Lab_value_a->isEnabled());
+        QCOMPARE(f.DataGrid->TextMatrix(0, 2), "    线电压  ");
+        QCOMPARE(f.DataGrid->TextMatrix(99, 0), "99");
+        QVERIFY(!f.StatusPanels[0]->text().isEmpty() && f.StatusPanels[2]->text() != "time");
+    }
+
+    // Port 3 answers: probed at 1.8 s, found at 2.4 s, first poll at 3.9 s; values then live.
+    void searchTimeline()
+    {
+        Rig rig({}, 3);
+        rig.serial->outcomes[2] = OpenOutcome::InUse;
+        rig.advance(1799ms);
+        QVERIFY(rig.serial->written.empty());
+        QCOMPARE(rig.form->LabComsta->text(), "COM2被占用");
+        rig.advance(1ms);
+        QCOMPARE(rig.serial->written.size(), std::size_t(1));
+        QCOMPARE(rig.serial->written[0].bytes, hex("A1 04 05 55 AA FE"));
+        rig.advance(599ms);
+        QVERIFY(rig.form->ComFound && rig.form->Timer_findcom->Enabled());
+        rig.advance(1ms);
+        QCOMPARE(int(rig.form->ComNo), 3);
+        QVERIFY(!rig.form->Button_read->isEnabled() && rig.form->menuread->isEnabled());
+        rig.advance(1499ms);
+        QCOMPARE(rig.serial->written.size(), std::size_t(1));
+        const sim::LiveValue live = rig.instrument.peekLive();
+        rig.advance(20ms);
+        QCOMPARE(rig.serial->written.back().at, 3900ms);
+        QCOMPARE(rig.serial->written.back().bytes, hex("A1 04 06 00 00 02"));
+        const MeasureTexts t = realtimeTexts(live.voltage, live.current, live.code);
+        QCOMPARE(rig.form->Lab_value_ll->text() + rig.form->Lab_value_a->text(), t.line + t.current);
+        QVERIFY(rig.form->Lab_value_lg->isEnabled());
+        QCOMPARE(rig.form->LinkState, LinkCode::ReplyOk);
+        QCOMPARE(rig.form->Lab_rtsta->text(), "通讯成功");
+    }
+
+    // Nothing answers: the first probe's timer runs out once at 2.5 s and is not pushed back.
+    void silentSearchAndWrap()
+    {
+        Rig rig({}, 16);
+        sim::SimConfig silent;
+        silent.faults.push_back({sim::FaultType::Silence, 0, 0.0, std::nullopt});
+        rig.instrument = sim::Instrument(silent);
+        rig.serial->outcomes[1] = OpenOutcome::Opened;
+        rig.advance(2499ms);
+        QCOMPARE(rig.form->LinkState, LinkCode::Awaiting);
+        rig.advance(1ms);
+        QCOMPARE(rig.form->LinkState, LinkCode::TimedOut);
+        QCOMPARE(rig.form->Lab_rtsta->text(), "通讯失败");
+        QCOMPARE(int(rig.form->ComNo), 5);
+        rig.instrument = sim::Instrument();
+        QVERIFY(rig.found());
+        QCOMPARE(int(rig.form->ComNo), 16);
+    }
+
+    void downloads_data()
+    {
+        QTest::addColumn<int>("total");
+        QTest::addColumn<QString>("starts"); // the block requests' start,count
+        QTest::newRow("1") << 1 << "1,1";
+        QTest::newRow("11") << 11 << "1,10 10,1";
+        QTest::newRow("25") << 25 << "1,10 10,10 20,5";
+        QTest::newRow("150 reads 99") << 150 << "1,10 10,10 20,10 30,10 40,10 50,10 60,10 70,10 80,10 90,9";
+    }
+    void downloads()
+    {
+        const int total = fetched<int>("total");
+        Rig rig(records(total));
+        QVERIFY(rig.found());
+        const std::size_t before = rig.serial->written.size();
+        QVERIFY(rig.download());
+        QStringList starts;
+        for (std::size_t i = before; i < rig.serial->written.size(); ++i)
+            if (rig.serial->written[i].bytes[2] == 1)
+                starts << QStringLiteral("%1,%2")
+                              .arg(quint8(rig.serial->written[i].bytes[3]))
+                              .arg(quint8(rig.serial->written[i].bytes[4]));
+        QCOMPARE(starts.join(' '), fetched<QString>("starts"));
+        const int shown = std::min(total, 99);
+        for (int r = 1; r <= shown; ++r)
+            QCOMPARE(rig.row(r), rig.recordRow(r - 1));
+        if (shown < 99) QCOMPARE(rig.row(shown + 1), (QStringList{"", "", ""}));
+        QVERIFY(rig.form->Progress_read->isHidden() && rig.form->Button_read->isEnabled());
+        QCOMPARE(int(rig.form->RecBlock), 0);
+        QCOMPARE(rig.boxes->shown.join('|').contains("150 组记录，表中只显示前 99 组"), total > 99);
+    }
+
+    // A shorter download after a longer one leaves none of the older rows; a total of 0 says so.
+    void newTotalClearsTheTable()
+    {
+        Rig rig(records(30));
+        QVERIFY(rig.found() && rig.download());
+        rig.instrument = sim::Instrument(records(12));
+        QVERIFY(rig.download());
+        QCOMPARE(rig.row(12), rig.recordRow(11));
+        QCOMPARE(rig.row(13), (QStringList{"", "", ""}));
+        rig.instrument = sim::Instrument(records(0));
+        QVERIFY(rig.download());
+        QCOMPARE(rig.row(1), (QStringList{"", "", ""}));
+        QCOMPARE(rig.boxes->shown.mid(0, 2),
+                 (QStringList{"tesvaron", "设备的测量历史记录组数为0！"}));
+    }
+
+    // A refusal or a silence in the middle ends the download with the commands back, and says
+    // how far it got.
+    void cutShort_data()
+    {
+        QTest::addColumn<bool>("refuse");
+        QTest::newRow("refusal") << true;
+        QTest::newRow("timeout") << false;
+    }
+    void cutShort()
+    {
+        Rig rig(records(25));
+        QVERIFY(rig.found());
+        int blocks = 0;
+        const bool refuse = fetched<bool>("refuse");
+        rig.serial->mangle = [&](const QByteArray& reply) {
+            if (reply[2] != 1 || ++blocks < 2) return reply;
+            return refuse ? hex("B1 02 F1 F3") : QByteArray();
+        };
+        QVERIFY(rig.download());
+        QCOMPARE(rig.row(10), rig.recordRow(9));
+        QCOMPARE(rig.row(11), (QStringList{"", "", ""}));
+        QVERIFY(rig.form->Button_save->isEnabled() && rig.form->Progress_read->isHidden());
+        QVERIFY(rig.boxes->shown.join('|').contains("已读取 10 / 25 组记录"));
+        QCOMPARE(rig.form->Timer_real->Enabled(), true);
+    }
+
+    // The instrument's port goes away and it answers on COM5: found there within one pass.
+    // A port that stays but falls silent keeps being polled.
+    void instrumentMoves()
+    {
+        Rig rig({}, 3);
+        QVERIFY(rig.found());
+        rig.serial->outcomes.remove(3);
+        rig.serial->outcomes[5] = OpenOutcome::Opened;
+        rig.serial->devices[5] = "/dev/ttyUSB1";
+        rig.serial->instrumentCom = 5;
+        rig.advance(1500ms);
+        QVERIFY(!rig.form->ComFound && !rig.form->Lab_value_a->isEnabled());
+        QVERIFY(rig.until([&] { return rig.form->ComFound; }, 9600ms + 1200ms));
+        QVERIFY(rig.found());
+        QCOMPARE(int(rig.form->ComNo), 5);
+        rig.serial->instrument = nullptr;
+        rig.advance(10s);
+        QCOMPARE(int(rig.form->ComNo), 5);
+        QCOMPARE(rig.serial->written.back().com, 5);
+    }
+
+    // A refused port reads 无权限, and a whole pass with no instrument says how to fix it.
+    void permissionRefused()
+    {
+        Rig rig({}, 9);
+        rig.serial->instrument = nullptr;
+        rig.serial->outcomes[4] = OpenOutcome::NoPermission;
+        rig.serial->devices[4] = "/dev/ttyUSB7";
+        rig.advance(2400ms);
+        QCOMPARE(rig.form->LabComsta->text(), "COM4无权限");
+        QVERIFY(rig.form->Lab_permission->isHidden());
+        rig.advance(7200ms);
+        QVERIFY(!rig.form->Lab_permission->isHidden());
+        QVERIFY(rig.form->Lab_permission->text().contains("/dev/ttyUSB7"));
+        QVERIFY(rig.form->Lab_permission->text().contains("usermod -aG dialout"));
+        rig.serial->instrument = &rig.instrument;
+        QVERIFY(rig.found());
+        QVERIFY(rig.form->Lab_permission->isHidden());
+    }
+
+    void shortcuts()
+    {
+        Rig rig(records(3));
+        rig.form->show();
+        rig.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+        QVERIFY(rig.found());
+        rig.form->TabStrip1->clickTab(2);
+        rig.form->Button_read->setFocus();
+        QTest::keyClick(rig.form->Button_read, Qt::Key_Space);
+        QVERIFY(!rig.form->TabStrip1->isEnabled());
+        QVERIFY(QApplication::focusWidget() != rig.form->Button_close);
+        QVERIFY(rig.until([&] { return rig.form->TabStrip1->isEnabled(); }));
+        QTest::keyClick(rig.form.get(), Qt::Key_F5);
+        QVERIFY(!rig.form->TabStrip1->isEnabled());
+        QTest::keyClick(rig.form.get(), Qt::Key_F1);
+        QVERIFY(rig.boxes->shown.isEmpty());
+        QVERIFY(rig.until([&] { return rig.form->TabStrip1->isEnabled(); }));
+        QCOMPARE(rig.row(3), rig.recordRow(2));
+        QTest::keyClick(rig.form.get(), Qt::Key_F1);
+        QCOMPARE(rig.boxes->shown.value(0), "欢迎使用我们公司产品");
+    }
+
+    // Save types, proposed names, the picture taken before the dialog, printing.
+    void saveAndPrint()
+    {
+        auto out = std::make_shared<FakeOutput>();
+        Rig rig(records(2), 1, out);
+        QVERIFY(rig.found());
+        rig.advance(1600ms);
+        Form1& f = *rig.form;
+        out->chooseIndex = 2; // text, from a dialog that opened on the picture type
+        f.Button_save->click();
+        QCOMPARE(fileBytes(out->dir.filePath("out.txt")),
+                 "    \xB6\xD4\xB5\xD8\xB5\xE7\xD1\xB9    " + f.Lab_value_lg->text().toLatin1() +
+                     "\r\n" + QByteArray(9, ' ') + "\xCF\xDF\xB5\xE7\xD1\xB9    " +
+                     f.Lab_value_ll->text().toLatin1() + "\r\n" + QByteArray(9, ' ') +
+                     "\xB5\xE7     \xC1\xF7    " + f.Lab_value_a->text().toLatin1() + "\r\n");
+        out->chooseIndex = 1; // the picture, chosen only in the dialog
+        f.Button_save->click();
+        QCOMPARE(QImage(out->dir.filePath("out.jpg")).pixelColor(1, 1).red(), 40);
+        QVERIFY(QDir(out->defaultFolder()).exists());
+        QVERIFY(QRegularExpression("^实时-\\d{8}-\\d{4}\\.jpg$").match(out->proposed[0]).hasMatch());
+        QVERIFY(out->proposed[1].endsWith(".txt"));
+        QCOMPARE(out->clipboard.pixelColor(1, 1).red(), 20);
+
+        QVERIFY(rig.download());
+        for (const int index : {0, 2, 3, 1}) {
+            out->chooseIndex = index;
+            f.Button_save->click();
+        }
+        QVERIFY(out->proposed[2].startsWith("历史记录-") && out->proposed[2].endsWith(".txt"));
+        QVERIFY(out->proposed[3].endsWith(".txt") && out->proposed[4].endsWith(".xls"));
+        QVERIFY(out->proposed[5].endsWith(".xlsx"));
+        QVERIFY(fileBytes(out->dir.filePath("out.xls")).startsWith(hex("D0 CF 11 E0")));
+        QVERIFY(fileBytes(out->dir.filePath("out.xlsx")).startsWith("PK"));
+        QVERIFY(fileBytes(out->dir.filePath("out.txt")).contains(rig.recordRow(1)[2].toLatin1()));
+
+        f.Button_print->click();
+        QCOMPARE(out->printed.size(), 102);
+        QCOMPARE(out->printed[2], QStringLiteral("|10%1|18%2|30%3|42%4")
+                                      .arg("1", rig.recordRow(0)[0], rig.recordRow(0)[1],
+                                           rig.recordRow(0)[2]));
+        out->printed.clear();
+        f.TabStrip1->clickTab(1);
+        f.Button_print->click();
+        QCOMPARE(out->printed.mid(0, 3),
+                 (QStringList{"y=500", "     ", "对地电压" + f.Lab_value_lg->text()}));
+
+        // A save that fails says so once, naming the file.
+        QFile::setPermissions(out->dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        const bool root = QFile(out->dir.filePath("probe")).open(QIODevice::WriteOnly);
+        out->chooseIndex = 2;
+        f.Button_save->click();
+        QFile::setPermissions(out->dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner);
+        if (!root) QCOMPARE(rig.boxes->shown.join('|').count("out.txt"), 1);
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
