@@ -53,6 +53,14 @@ void bolt(QPainter& p, qreal s, const QColor& colour)
 
 QIcon window()
 {
+    // The desktop entry's pictures, so that title bar, task bar and menu show one icon.
+    QIcon icon;
+    for (const int side : {16, 24, 32, 48, 64, 128}) {
+        const QPixmap picture(QStringLiteral(":/tesvaron/%1x%1/apps/tesvaron.png").arg(side));
+        if (!picture.isNull()) icon.addPixmap(picture);
+    }
+    if (!icon.isNull()) return icon;
+    // a build without the packaging folder's resource still gets a recognisable icon
     return single(32, [](QPainter& p, qreal s) {
         p.setPen(QPen(QColor(20, 60, 140), 2));
         p.setBrush(QColor(225, 235, 250));
