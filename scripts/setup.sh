@@ -12,6 +12,9 @@ packages=(
   fonts-noto-cjk fontconfig
   xvfb xauth imagemagick
   poppler-utils unzip
+  qt6-translations-l10n
+  librsvg2-bin desktop-file-utils appstream
+  dpkg-dev file lintian
 )
 
 missing=()
