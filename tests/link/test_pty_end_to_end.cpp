@@ -1,0 +1,80 @@
+// The window's link over a real pseudo-terminal with the simulator program: found, polled, a
+// download, the device vanishing and the instrument coming back on another port. Timers run on
+// a virtual clock; the bytes travel for real, so each step also lets the line catch up.
+
+#include "app/form1.h"
+#include "app/tab_strip.h"
+#include "replies/measure_format.h"
+#include "sim/instrument.h"
+
+#include <QLabel>
+#include <QToolButton>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tesvaron;
+using namespace std::chrono_literals;
+
+class TestPtyEndToEnd : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir ports;
+    VirtualClock clock;
+
+    bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit)
+    {
+        for (const auto end = clock.now() + limit; clock.now() < end; clock.advance(10ms)) {
+            if (done()) return true;
+            QTest::qWait(1); // the line's time, not a timer's
+        }
+        return done();
+    }
+    std::unique_ptr<QProcess> startSim(int com)
+    {
+        auto sim = std::make_unique<QProcess>();
+        sim->start(TESVARON_SIM, {"--com", QString::number(com), "--records", "25", "--no-pace",
+                                  "--turnaround", "0"});
+        return sim->waitForReadyRead(5000) ? std::move(sim) : nullptr;
+    }
+
+private slots:
+    void initTestCase() { qputenv("TESVARON_PORTS", QFile::encodeName(ports.path())); }
+
+    void foundPolledDownloadedLostFound()
+    {
+        auto sim = startSim(3);
+        QVERIFY(sim);
+        Form1Seams seams;
+        seams.clock = &clock;
+        Form1 f(std::move(seams));
+        QVERIFY(pump([&] { return !f.Timer_findcom->Enabled(); }, 12s));
+        QCOMPARE(int(f.ComNo), 3);
+        QVERIFY(pump([&] { return f.Lab_value_lg->isEnabled(); }, 3s));
+        QCOMPARE(f.LabComsta->text(), "COM3已打开");
+
+        f.TabStrip1->clickTab(2);
+        f.Button_read->click();
+        QVERIFY(pump([&] { return f.TabStrip1->isEnabled(); }, 10s));
+        const auto records = sim::generateRecords(25, 1);
+        for (int r = 1; r <= 25; ++r) {
+            const auto& rec = records[std::size_t(r - 1)];
+            QCOMPARE(f.DataGrid->TextMatrix(r, 3),
+                     historyTexts(rec.voltage, rec.current, rec.code).current);
+        }
+        QVERIFY(f.DataGrid->TextMatrix(26, 1).isEmpty());
+
+        sim->terminate();
+        QVERIFY(sim->waitForFinished(5000));
+        QVERIFY(pump([&] { return !f.ComFound; }, 4s));
+        auto back = startSim(5);
+        QVERIFY(back);
+        QVERIFY(pump([&] { return f.ComFound && !f.Timer_findcom->Enabled(); }, 12s));
+        QCOMPARE(int(f.ComNo), 5);
+        back->terminate();
+        back->waitForFinished(5000);
+    }
+};
+
+QTEST_MAIN(TestPtyEndToEnd)
+#include "test_pty_end_to_end.moc"
