@@ -103,7 +103,7 @@ class FuzzReplay : public QObject
 private slots:
     void corpus()
     {
-        const QDir dir(qEnvironmentVariable("TESVARON_TEST_DATA") + "/fuzz/corpus");
+        const QDir dir(qEnvironmentVariable("TESVARON_TEST_DATA") + "/corpus");
         for (const QString& name : dir.entryList(QDir::Files)) {
             QFile file(dir.filePath(name));
             QVERIFY(file.open(QIODevice::ReadOnly));
