@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/clock_text.h"
 #include "app/icons.h"
 #include "app/tab_strip.h"
 #include "platform/output_seams.h"
@@ -42,18 +43,6 @@ QFont songFont(qreal points, bool bold)
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
-}
-
-// The locale's time of day with seconds, without a time zone.
-QString localTimeText(const QTime& time)
-{
-    const QLocale locale;
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    format = format.trimmed();
-    if (!format.contains(QLatin1Char('s')))
-        format = locale.timeFormat(QLocale::ShortFormat) + ":ss";
-    return locale.toString(time, format);
 }
 
 QLabel* label(QWidget* parent, const QString& text, const QRect& geometry, const QFont& font)
@@ -112,6 +101,8 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     Timer_timeout->setEnabled(true);
 
     Form_Load();
+    // "0.0kV" before any measurement must not read as a dead line.
+    showValuesLive(false);
 }
 
 Form1::~Form1() = default;
@@ -185,6 +176,13 @@ void Form1::buildWidgets()
 
     LabComsta = label(client, QStringLiteral("串口状态"), {656, 512, 97, 25}, songFont(12, false));
     Lab_rtsta = label(client, QStringLiteral("连接失败"), {656, 552, 97, 25}, songFont(12, false));
+    // Above the tab strip, where nothing else is: it must not be missed.
+    Lab_permission = label(client, QString(), {64, 4, 689, 48}, songFont(10.5, true));
+    Lab_permission->setObjectName(QStringLiteral("Lab_permission"));
+    Lab_permission->setWordWrap(true);
+    Lab_permission->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Lab_permission->setStyleSheet(QStringLiteral("color: #a00000; background: #fff2cc;"));
+    Lab_permission->hide();
 
     StatusBar1 = new QStatusBar(client);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -239,6 +237,12 @@ void Form1::buildMenus()
     menuoprate->setObjectName(QStringLiteral("menuoprate"));
     menuhelp->setObjectName(QStringLiteral("menuhelp"));
     menuBar()->setNativeMenuBar(false);
+    // Shortcuts act through the menu items, so they are off whenever their command is.
+    menuread->setShortcut(Qt::Key_F5);
+    menusave->setShortcut(QKeySequence::Save);
+    menuprint->setShortcut(QKeySequence::Print);
+    menuclose->setShortcut(Qt::CTRL | Qt::Key_Q);
+    menuabout->setShortcut(Qt::Key_F1);
 }
 
 void Form1::connectHandlers()
@@ -283,7 +287,7 @@ void Form1::Form_Load()
 void Form1::Timer_date_Timer()
 {
     StatusPanels[0]->setText(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
-    StatusPanels[2]->setText(localTimeText(QTime::currentTime()));
+    StatusPanels[2]->setText(clockText(QTime::currentTime(), QLocale()));
 }
 
 void Form1::GridInit()
