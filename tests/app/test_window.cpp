@@ -211,6 +211,43 @@ private slots:
         QCOMPARE(rig.form->Timer_real->Enabled(), true);
     }
 
+    // Line faults on every reply: the window keeps polling and downloading, or ends each
+    // exchange by the timeout, and never stays with its commands taken away.
+    void lineFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("rowsArrive");
+        QTest::addColumn<bool>("valuesLive");
+        const struct
+        {
+            const char* fault;
+            bool rows, live;
+        } rows[] = {{"badcs", false, false},     {"stray:3", false, false},
+                    {"split:300", true, true},    {"split:1600", false, false},
+                    {"truncate:1", false, false}, {"f1", false, false},
+                    {"late:2600", false, false},  {"drop:2", false, true},
+                    {"f1@block", false, true},    {"silence@count", false, true}};
+        for (const auto& r : rows)
+            QTest::newRow(r.fault) << QString::fromLatin1(r.fault) << r.rows << r.live;
+    }
+    void lineFaults()
+    {
+        Rig rig(records(25));
+        QVERIFY(rig.found());
+        rig.instrument = sim::Instrument([] {
+            sim::SimConfig c = records(25);
+            c.faults.push_back(*sim::parseFault(fetched<QString>("fault")));
+            return c;
+        }());
+        rig.advance(6s);
+        QCOMPARE(rig.form->Lab_value_lg->isEnabled(), fetched<bool>("valuesLive"));
+        QVERIFY(rig.download());
+        QCOMPARE(rig.row(25) == rig.recordRow(24), fetched<bool>("rowsArrive"));
+        QVERIFY(rig.form->Button_read->isEnabled() && rig.form->Timer_real->Enabled());
+        QVERIFY(rig.form->Progress_read->isHidden());
+        QCOMPARE(int(rig.form->RecBlock), 0);
+    }
+
     // The instrument's port goes away and it answers on COM5: found there within one pass.
     // A port that stays but falls silent keeps being polled.
     void instrumentMoves()

@@ -147,12 +147,16 @@ struct Rig
     }
     // Runs the search until the instrument is found and polled.
     bool found() { return until([this] { return !form->Timer_findcom->Enabled(); }); }
-    // History tab, Read, and the download run to its end.
+    // History tab, Read, and the download run to its end (a poll's timeout may give the
+    // commands back while the start tick still waits to send).
     bool download()
     {
         form->TabStrip1->clickTab(2);
         form->Button_read->click();
-        return until([this] { return form->TabStrip1->isEnabled(); });
+        return until([this] {
+            return form->TabStrip1->isEnabled() && !form->Timer_read->Enabled() &&
+                   form->Progress_read->isHidden() && form->LinkState != LinkCode::Awaiting;
+        });
     }
     QStringList row(int r) const
     {
