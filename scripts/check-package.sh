@@ -115,6 +115,8 @@ if [ -f "$metainfo" ]; then
   fi
   grep -Fq "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
     fail "metainfo does not launch $app_id.desktop"
+  grep -Eq "<release version=\"$version\" date=\"[0-9]{4}-[0-9]{2}-[0-9]{2}\"" "$metainfo" ||
+    fail "metainfo has no dated release $version"
   for program in "$root"/usr/bin/*; do
     grep -Fq "<binary>$(basename "$program")</binary>" "$metainfo" ||
       fail "metainfo does not provide $(basename "$program")"
