@@ -1,0 +1,361 @@
+#include "cli/cli_core.h"
+
+#include "output/text_files.h"
+#include "replies/paging.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace tesvaron::cli {
+
+namespace {
+
+constexpr double MinIntervalS = 0.1;
+constexpr double MaxIntervalS = 86400.0;
+
+const std::array<QString, HistoryTable::Cols> TableTitles = {
+    QStringLiteral("NO."), QStringLiteral("对地电压"), QStringLiteral("    线电压  "),
+    QStringLiteral("   电      流")};
+
+Command commandNamed(const QString& name)
+{
+    if (name == QLatin1String("ports")) return Command::Ports;
+    if (name == QLatin1String("find")) return Command::Find;
+    if (name == QLatin1String("read")) return Command::Read;
+    if (name == QLatin1String("watch")) return Command::Watch;
+    return Command::None;
+}
+
+QString parsePort(const QString& text, PortChoice* port)
+{
+    static const QRegularExpression com(QStringLiteral("^COM(\\d+)$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const auto m = com.match(text);
+    if (m.hasMatch()) {
+        const int n = m.captured(1).toInt();
+        if (n < FirstComNumber || n > LastComNumber)
+            return QStringLiteral("串口号 %1 无效：只有 COM1 到 COM16").arg(text);
+        *port = {n, {}};
+        return {};
+    }
+    if (text.isEmpty()) return QStringLiteral("--port 需要 COMn 或设备路径");
+    // A bare name such as ttyUSB0 means the device node of that name.
+    *port = {0, text.contains(QLatin1Char('/')) ? text : QStringLiteral("/dev/") + text};
+    return {};
+}
+
+QString csvLine(const QStringList& fields)
+{
+    return fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+}
+
+} // namespace
+
+Options parseArguments(const QStringList& args)
+{
+    Options o;
+    const auto fail = [](const QString& why) {
+        Options bad;
+        bad.error = why;
+        return bad;
+    };
+    if (args.isEmpty()) return fail(QStringLiteral("缺少命令：ports、find、read 或 watch"));
+    const QString& first = args.first();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        o.help = true;
+        return o;
+    }
+    if (first == QLatin1String("--version")) {
+        o.version = true;
+        return o;
+    }
+    o.command = commandNamed(first);
+    if (o.command == Command::None) return fail(QStringLiteral("未知的命令：%1").arg(first));
+
+    for (int i = 1; i < args.size(); ++i) {
+        QString name = args.at(i);
+        QString value;
+        bool inlineValue = false;
+        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
+            value = name.mid(name.indexOf(QLatin1Char('=')) + 1);
+            name.truncate(name.indexOf(QLatin1Char('=')));
+            inlineValue = true;
+        }
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            o.help = true;
+            continue;
+        }
+        const bool takesPort = o.command != Command::Ports;
+        const bool known = (takesPort && name == QLatin1String("--port")) ||
+                           (o.command == Command::Read &&
+                            (name == QLatin1String("-o") || name == QLatin1String("--output"))) ||
+                           (o.command == Command::Watch &&
+                            (name == QLatin1String("--interval") ||
+                             name == QLatin1String("--count") || name == QLatin1String("--csv")));
+        if (!known) {
+            if (!name.startsWith(QLatin1Char('-')) || name == QLatin1String("-"))
+                return fail(QStringLiteral("多余的参数：%1").arg(name));
+            return fail(QStringLiteral("%1 不接受选项 %2").arg(first, name));
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) return fail(QStringLiteral("%1 后面缺少值").arg(name));
+            value = args.at(++i);
+        }
+        if (name == QLatin1String("--port")) {
+            const QString why = parsePort(value, &o.port);
+            if (!why.isEmpty()) return fail(why);
+        } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
+            if (outputFormat(value) == OutputFormat::Unknown)
+                return fail(QStringLiteral("无法识别输出文件 %1 的类型：请用 .txt、.csv、.xls、"
+                                           ".xlsx 或 -")
+                                .arg(value));
+            o.output = value;
+        } else if (name == QLatin1String("--interval")) {
+            bool ok = false;
+            const double s = value.toDouble(&ok);
+            if (!ok || !std::isfinite(s) || s < MinIntervalS || s > MaxIntervalS)
+                return fail(QStringLiteral("--interval %1 无效：应为 0.1 到 86400 秒").arg(value));
+            o.interval = std::chrono::milliseconds(std::llround(s * 1000.0));
+        } else if (name == QLatin1String("--count")) {
+            bool ok = false;
+            o.count = value.toInt(&ok);
+            if (!ok || o.count < 1)
+                return fail(QStringLiteral("--count %1 无效：应为正整数").arg(value));
+        } else {
+            if (value.isEmpty()) return fail(QStringLiteral("--csv 需要文件名"));
+            o.csv = value;
+        }
+    }
+    if (o.command == Command::Read && o.output.isEmpty() && !o.help)
+        return fail(QStringLiteral("read 需要 -o FILE"));
+    return o;
+}
+
+QString usageText(Command command)
+{
+    switch (command) {
+    case Command::Ports:
+        return QStringLiteral(
+            "用法：tesvaron-cli ports\n"
+            "列出 COM1 到 COM16 各自对应的设备，以及能否打开（ok / 无效 / 被占用 / 无权限）。\n");
+    case Command::Find:
+        return QStringLiteral(
+            "用法：tesvaron-cli find [--port COMn|DEVICE]\n"
+            "依次向 COM1 到 COM16（或 --port 指定的串口）发送握手请求，每个串口最多等 0.6 秒，\n"
+            "输出第一个应答的仪器所在的 COM 号和设备。找不到仪器时退出码为 1。\n");
+    case Command::Read:
+        return QStringLiteral(
+            "用法：tesvaron-cli read [--port COMn|DEVICE] -o FILE\n"
+            "读取仪器中的全部历史记录（最多 99 组）并写入 FILE，格式由扩展名决定：\n"
+            "  .txt   与主程序保存的历史文本文件相同（GBK 固定列）\n"
+            "  .xls   .xlsx  与主程序导出的工作簿相同\n"
+            "  .csv   UTF-8，列为 no,ground_kv,line_kv,current_a，数值不带单位\n"
+            "  -      CSV 写到标准输出\n"
+            "不给 --port 时先像 find 一样查找仪器。文件只在读取完整后一次写入。\n");
+    case Command::Watch:
+        return QStringLiteral(
+            "用法：tesvaron-cli watch [--port COMn|DEVICE] [--interval S] [--count N] [--csv "
+            "FILE]\n"
+            "每 S 秒（默认 1.5，可为 0.1 到 86400）读取一次实时值，每次输出一行：发出请求时的本地\n"
+            "时间（ISO 8601，带时区）、对地电压、线电压、电流（与主程序显示的相同）和原始数值\n"
+            "volt（0.1 kV）、current、code（电流的小数位代码）。到下一次读取时（最多 2.5 秒）\n"
+            "仍无应答的一次输出“通讯失败”。不给 --port 时先像 find 一样查找仪器。\n"
+            "  --count N   读取 N 次后结束（默认直到 Ctrl-C 或 SIGTERM）\n"
+            "  --csv FILE  同时把每次的结果追加到 UTF-8 CSV 文件，逐行写入；文件为空时先写表头\n"
+            "              time,status,ground_kv,line_kv,current_a,volt_raw,current_raw,code\n"
+            "至少有一次应答时退出码为 0。\n");
+    case Command::None:
+        break;
+    }
+    return QStringLiteral(
+        "用法：tesvaron-cli COMMAND [OPTIONS]\n"
+        "不用窗口查找、读取和监视无线高压测试仪。\n"
+        "\n"
+        "命令：\n"
+        "  ports    列出 COM 号对应的串口设备\n"
+        "  find     查找仪器\n"
+        "  read     读取历史记录到文件\n"
+        "  watch    定时读取实时值\n"
+        "\n"
+        "  tesvaron-cli COMMAND --help   命令的说明\n"
+        "  tesvaron-cli --version        版本\n"
+        "\n"
+        "退出码：0 完成，1 没有仪器或仪器未应答，2 用法错误，3 文件或串口错误。\n");
+}
+
+OutputFormat outputFormat(const QString& path)
+{
+    if (path == QLatin1String("-")) return OutputFormat::Csv;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (QFileInfo(path).completeBaseName().isEmpty()) return OutputFormat::Unknown;
+    if (suffix == QLatin1String("txt")) return OutputFormat::Text;
+    if (suffix == QLatin1String("csv")) return OutputFormat::Csv;
+    if (suffix == QLatin1String("xls")) return OutputFormat::Xls;
+    if (suffix == QLatin1String("xlsx")) return OutputFormat::Xlsx;
+    return OutputFormat::Unknown;
+}
+
+HistoryTable::HistoryTable()
+{
+    for (int c = 0; c < Cols; ++c)
+        cells_[0][std::size_t(c)] = TableTitles[std::size_t(c)];
+    for (int r = 1; r < Rows; ++r)
+        cells_[std::size_t(r)][0] = QString::number(r);
+}
+
+const QString& HistoryTable::cell(int row, int column) const
+{
+    return cells_[std::size_t(row)][std::size_t(column)];
+}
+
+void HistoryTable::writeBlock(const ReplyFrameBytes& frame, int rowOffset, int rows)
+{
+    for (int i = 0; i < rows && rowOffset + i + 1 < Rows; ++i) {
+        const std::uint8_t* record = frame.data() + 2 + 5 * i;
+        const MeasureTexts texts =
+            historyTexts(std::uint16_t(record[0] << 8 | record[1]),
+                         std::uint16_t(record[2] << 8 | record[3]), record[4]);
+        auto& row = cells_[std::size_t(rowOffset + i + 1)];
+        row[1] = texts.ground;
+        row[2] = texts.line;
+        row[3] = texts.current;
+    }
+}
+
+QByteArray HistoryTable::textFile() const
+{
+    return historyTextFile([this](int row, int column) { return cell(row, column); });
+}
+
+SheetCells HistoryTable::sheetCells() const
+{
+    SheetCells sheet(Rows, std::vector<SheetCell>(Cols));
+    for (int r = 0; r < Rows; ++r)
+        for (int c = 0; c < Cols; ++c)
+            sheet[std::size_t(r)][std::size_t(c)] = {cell(r, c), true};
+    return sheet;
+}
+
+QByteArray HistoryTable::csv(int recordRows) const
+{
+    QString out = csvLine({QStringLiteral("no"), QStringLiteral("ground_kv"),
+                           QStringLiteral("line_kv"), QStringLiteral("current_a")});
+    for (int r = 1; r <= recordRows && r < Rows; ++r)
+        out += csvLine({cell(r, 0), plainNumber(cell(r, 1)), plainNumber(cell(r, 2)),
+                        plainNumber(cell(r, 3))});
+    return out.toUtf8();
+}
+
+QString plainNumber(const QString& text)
+{
+    QString number = text;
+    if (number.endsWith(QLatin1String("kV")))
+        number.chop(2);
+    else if (number.endsWith(QLatin1Char('A')))
+        number.chop(1);
+    bool ok = false;
+    number.toDouble(&ok);
+    return ok ? number : QString();
+}
+
+QString isoTimestamp(const QDateTime& time)
+{
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+LiveReading liveReading(const ReplyFrameBytes& frame)
+{
+    LiveReading r;
+    r.rawVolt = std::uint16_t(frame[2] << 8 | frame[3]);
+    r.rawCurrent = frame[4]; // payload byte 2 alone, as the window reads it
+    r.code = frame[5];
+    r.texts = realtimeTexts(r.rawVolt, r.rawCurrent, r.code);
+    return r;
+}
+
+QString watchLine(const QDateTime& at, const LiveReading& reading)
+{
+    return QStringLiteral("%1  %2 %3 %4  volt=%5 current=%6 code=%7")
+        .arg(isoTimestamp(at), reading.texts.ground.leftJustified(6),
+             reading.texts.line.leftJustified(6), reading.texts.current.leftJustified(7))
+        .arg(reading.rawVolt)
+        .arg(reading.rawCurrent)
+        .arg(reading.code);
+}
+
+QString watchFailureLine(const QDateTime& at, const QString& reason)
+{
+    return QStringLiteral("%1  通讯失败：%2").arg(isoTimestamp(at), reason);
+}
+
+QByteArray watchCsvHeader()
+{
+    return QByteArrayLiteral("time,status,ground_kv,line_kv,current_a,volt_raw,current_raw,code\n");
+}
+
+QByteArray watchCsvRow(const QDateTime& at, const LiveReading* reading, const char* status)
+{
+    QStringList fields{isoTimestamp(at), QString::fromLatin1(status)};
+    if (reading)
+        fields << plainNumber(reading->texts.ground) << plainNumber(reading->texts.line)
+               << plainNumber(reading->texts.current) << QString::number(reading->rawVolt)
+               << QString::number(reading->rawCurrent) << QString::number(reading->code);
+    else
+        fields << QString() << QString() << QString() << QString() << QString() << QString();
+    return csvLine(fields).toUtf8();
+}
+
+QString progressBar(int value, int maximum)
+{
+    constexpr int Width = 30;
+    const int filled = maximum > 0 ? std::clamp(value * Width / maximum, 0, Width) : Width;
+    return QStringLiteral("[%1%2] %3/%4")
+        .arg(QString(filled, QLatin1Char('#')), QString(Width - filled, QLatin1Char('-')))
+        .arg(value, 2)
+        .arg(maximum);
+}
+
+int exitCode(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Done:
+        return 0;
+    case Outcome::NoInstrument:
+    case Outcome::NoReply:
+    case Outcome::Interrupted:
+        return 1;
+    case Outcome::Usage:
+        return 2;
+    case Outcome::FileError:
+    case Outcome::PortError:
+        return 3;
+    }
+    return 1;
+}
+
+ReplyCheck findReply(const QByteArray& rx, std::uint8_t kind, ReplyFrameBytes& frame)
+{
+    ReplyCheck seen = ReplyCheck::NoFrame;
+    for (qsizetype at = rx.indexOf(char(ReplyHeader)); at >= 0;
+         at = rx.indexOf(char(ReplyHeader), at + 1)) {
+        ReplyFrameBytes candidate{};
+        const QByteArray tail = rx.mid(at);
+        const ReplyCheck check =
+            locateReply(tail, int(std::min<qsizetype>(tail.size(), 255)), candidate);
+        if (check == ReplyCheck::Ok && (candidate[1] == kind || candidate[1] == ReplyRefused)) {
+            frame = candidate;
+            return check;
+        }
+        if (check == ReplyCheck::BadChecksum) seen = check;
+    }
+    return seen;
+}
+
+} // namespace tesvaron::cli

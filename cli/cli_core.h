@@ -1,0 +1,108 @@
+#pragma once
+// What tesvaron-cli decides without a port: its arguments, the layouts of what it prints and
+// writes, how it finds a reply in the bytes received, and its exit codes.
+
+#include "link/link_logic.h"
+#include "output/workbook_file.h"
+#include "replies/measure_format.h"
+#include "replies/reply_frame.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <chrono>
+#include <cstdint>
+
+namespace tesvaron::cli {
+
+enum class Command { None, Ports, Find, Read, Watch };
+
+// Where to talk to the instrument: a COM number, a device path, or neither (search for it).
+struct PortChoice
+{
+    int com = 0;    // 1..16 when a COM number was given
+    QString device; // a device path when one was given
+    bool given() const { return com > 0 || !device.isEmpty(); }
+};
+
+// The command line, parsed.
+struct Options
+{
+    Command command = Command::None;
+    bool help = false;
+    bool version = false;
+    PortChoice port;
+    QString output; // read: the file, "-" for CSV on standard output
+    std::chrono::milliseconds interval = RealPeriod;
+    int count = 0; // watch: polls before it ends, 0 until interrupted
+    QString csv;   // watch: the file the readings are appended to
+    QString error; // a usage error, one line; the rest is then unset
+};
+
+// `args` without the program's name.
+Options parseArguments(const QStringList& args);
+// The --help text of a command (Command::None: the program's).
+QString usageText(Command command);
+
+enum class OutputFormat { Unknown, Text, Csv, Xls, Xlsx };
+// By the file's extension; "-" is CSV on standard output.
+OutputFormat outputFormat(const QString& path);
+
+// The window's history table after a download into a freshly cleared one: the column titles in
+// row 0, the row numbers in column 0, record texts in columns 1..3 of the rows written.
+class HistoryTable
+{
+public:
+    static constexpr int Rows = 100;
+    static constexpr int Cols = 4;
+
+    HistoryTable();
+    const QString& cell(int row, int column) const;
+    // The `rows` records of a history block, from row rowOffset + 1 on.
+    void writeBlock(const ReplyFrameBytes& frame, int rowOffset, int rows);
+
+    QByteArray textFile() const;          // the window's fixed-column GBK text file
+    SheetCells sheetCells() const;        // the window's workbook: every cell, centred
+    QByteArray csv(int recordRows) const; // rows 1..recordRows, numbers without units
+
+private:
+    std::array<std::array<QString, Cols>, Rows> cells_;
+};
+
+// A measurement text as a plain number: "12kV" -> "12", "1.50A" -> "1.50", "NO--" -> "".
+QString plainNumber(const QString& text);
+
+// Local time in ISO 8601 with milliseconds and the UTC offset: 2026-12-07T10:15:02.123+08:00.
+QString isoTimestamp(const QDateTime& time);
+
+// One realtime reply: the panel's texts and the numbers they came from.
+struct LiveReading
+{
+    MeasureTexts texts;
+    std::uint16_t rawVolt = 0;   // tenths of a kV
+    std::uint8_t rawCurrent = 0; // scaled by the decimal code
+    std::uint8_t code = 0;
+};
+LiveReading liveReading(const ReplyFrameBytes& frame);
+
+// watch's output: one line per poll, and the same as CSV rows (status "ok" or why it failed).
+QString watchLine(const QDateTime& at, const LiveReading& reading);
+QString watchFailureLine(const QDateTime& at, const QString& reason);
+QByteArray watchCsvHeader();
+QByteArray watchCsvRow(const QDateTime& at, const LiveReading* reading, const char* status);
+
+// "[#####-----]  50/99" for a terminal.
+QString progressBar(int value, int maximum);
+
+// How a command ended.
+enum class Outcome { Done, NoInstrument, NoReply, Interrupted, Usage, FileError, PortError };
+int exitCode(Outcome outcome);
+
+// Looks in the bytes received so far for a complete reply to a request of `kind`, or a
+// refusal (0xF1). Every 0xB1 is tried as the header, so stray bytes in front do not hide it.
+// Ok: `frame` holds it. BadChecksum: a complete frame came, with a wrong checksum.
+ReplyCheck findReply(const QByteArray& rx, std::uint8_t kind, ReplyFrameBytes& frame);
+
+} // namespace tesvaron::cli

@@ -1,0 +1,346 @@
+#include "cli/commands.h"
+
+#include "cli/serial_line.h"
+#include "link/request_frame.h"
+#include "output/atomic_file.h"
+#include "platform/port_map.h"
+#include "replies/paging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace tesvaron::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+void printLine(std::FILE* stream, const QString& text)
+{
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stream);
+    std::fflush(stream);
+}
+
+bool stderrIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+// The system's reason from an open's detail, which starts with the device it names.
+QString reasonOf(const QString& detail)
+{
+    const qsizetype colon = detail.indexOf(QLatin1String(": "));
+    return colon > 0 ? detail.mid(colon + 2) : detail;
+}
+
+QString openStatus(OpenOutcome outcome)
+{
+    switch (outcome) {
+    case OpenOutcome::Opened:
+        return QStringLiteral("ok");
+    case OpenOutcome::NotFound:
+        return QStringLiteral("无效");
+    case OpenOutcome::InUse:
+        return QStringLiteral("被占用");
+    case OpenOutcome::NoPermission:
+        return QStringLiteral("无权限");
+    case OpenOutcome::Failed:
+        break;
+    }
+    return QStringLiteral("失败");
+}
+
+// Says why an exchange got no reply and what that makes of the command.
+Outcome exchangeFailed(const Line& line, const Exchange& ex)
+{
+    switch (ex.end) {
+    case ExchangeEnd::Interrupted:
+        complain(QStringLiteral("已中断"));
+        return Outcome::Interrupted;
+    case ExchangeEnd::PortError:
+        complain(QStringLiteral("%1 串口错误：%2").arg(line.label(), reasonOf(ex.detail)));
+        return Outcome::PortError;
+    case ExchangeEnd::BadChecksum:
+        complain(QStringLiteral("%1 的回复校验错误").arg(line.label()));
+        return Outcome::NoReply;
+    case ExchangeEnd::NoReply:
+    case ExchangeEnd::Reply:
+        break;
+    }
+    complain(QStringLiteral("%1 没有应答").arg(line.label()));
+    return Outcome::NoReply;
+}
+
+bool probeAnswered(const Exchange& ex)
+{
+    return ex.end == ExchangeEnd::Reply &&
+           decideReply(ReplyCheck::Ok, ex.frame, {}).act == ReplyAct::ProbeFound;
+}
+
+// The window's scan, once through: each port that opens gets a probe and until its 600 ms are
+// up to answer; a port that does not open is passed at once.
+std::unique_ptr<Line> scanPorts(Interrupt& interrupt, Outcome* outcome)
+{
+    for (int com = FirstComNumber; com <= LastComNumber; ++com) {
+        const auto slotEnd = Clock::now() + FindcomPeriod;
+        auto line = std::make_unique<Line>(PortChoice{com, {}}, interrupt);
+        if (line->open(nullptr) == OpenOutcome::Opened) {
+            const Exchange ex = line->exchange(
+                KindProbe, 0, 0, std::chrono::ceil<milliseconds>(slotEnd - Clock::now()));
+            if (probeAnswered(ex)) return line;
+            line->close();
+        }
+        if (interrupt.raised()) {
+            *outcome = exchangeFailed(*line, {ExchangeEnd::Interrupted, {}, {}});
+            return nullptr;
+        }
+    }
+    complain(QStringLiteral("没有找到仪器：COM%1 到 COM%2 都没有应答")
+                 .arg(FirstComNumber)
+                 .arg(LastComNumber));
+    *outcome = Outcome::NoInstrument;
+    return nullptr;
+}
+
+// The line to the instrument: the port asked for, opened, or the one the scan finds.
+std::unique_ptr<Line> connectLine(const Options& options, Interrupt& interrupt, Outcome* outcome)
+{
+    if (!options.port.given()) {
+        auto line = scanPorts(interrupt, outcome);
+        if (line && stderrIsTerminal()) complain(QStringLiteral("仪器在 %1").arg(line->label()));
+        return line;
+    }
+    auto line = std::make_unique<Line>(options.port, interrupt);
+    QString detail;
+    if (line->open(&detail) != OpenOutcome::Opened) {
+        complain(QStringLiteral("无法打开 %1：%2").arg(line->label(), reasonOf(detail)));
+        *outcome = Outcome::PortError;
+        return nullptr;
+    }
+    return line;
+}
+
+// Whether `path` can take the output, checked before the instrument is asked for anything.
+bool mayWrite(const QString& path, QString* why)
+{
+    const QFileInfo target(path);
+    if (target.isDir()) {
+        *why = QStringLiteral("这是一个文件夹");
+        return false;
+    }
+    if (!target.absoluteDir().exists()) {
+        *why =
+            QStringLiteral("文件夹 %1 不存在").arg(QDir::toNativeSeparators(target.absolutePath()));
+        return false;
+    }
+    return true;
+}
+
+// The window's download: the record total, then blocks of ten as paging asks for them.
+Outcome download(Line& line, HistoryTable& table, int* total, int* reported)
+{
+    const bool showProgress = stderrIsTerminal();
+    DownloadState state{true, false, true, 0, 0, 0};
+    Exchange ex = line.exchange(KindRecordCount, 0, 0, ReplyTimeout);
+    for (;;) {
+        if (ex.end != ExchangeEnd::Reply) {
+            if (showProgress) std::fputs("\n", stderr);
+            return exchangeFailed(line, ex);
+        }
+        const ReplyStep step = decideReply(ReplyCheck::Ok, ex.frame, state);
+        state.recTotal = step.recTotal;
+        state.recBlock = step.recBlock;
+        state.progress = step.progress;
+        if (step.act == ReplyAct::NoRecords) return Outcome::Done;
+        if (step.act == ReplyAct::StartPaging) {
+            *reported = step.reported;
+            *total = step.recTotal;
+        }
+        if (step.act == ReplyAct::WriteBlock) table.writeBlock(ex.frame, step.rowOffset, step.rows);
+        if (showProgress)
+            std::fprintf(stderr, "\r读取历史记录 %s",
+                         progressBar(step.progress, *total).toUtf8().constData());
+        if (step.finished) {
+            if (showProgress) std::fputs("\n", stderr);
+            return Outcome::Done;
+        }
+        if (!step.next) {
+            if (showProgress) std::fputs("\n", stderr);
+            complain(QStringLiteral("%1 拒绝了请求，读取中止").arg(line.label()));
+            return Outcome::NoReply;
+        }
+        ex = line.exchange(KindHistoryBlock, step.next->start, step.next->count, ReplyTimeout);
+    }
+}
+
+bool writeOutput(const QString& path, const HistoryTable& table, int total)
+{
+    QString error;
+    bool ok = false;
+    switch (outputFormat(path)) {
+    case OutputFormat::Text:
+        ok = writeFileAtomically(path, table.textFile(), &error);
+        break;
+    case OutputFormat::Csv:
+        if (path == QLatin1String("-")) {
+            const QByteArray bytes = table.csv(total);
+            ok = std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) ==
+                     std::size_t(bytes.size()) &&
+                 std::fflush(stdout) == 0;
+            if (!ok) complain(QStringLiteral("无法写入标准输出"));
+            return ok;
+        }
+        ok = writeFileAtomically(path, table.csv(total), &error);
+        break;
+    case OutputFormat::Xls:
+    case OutputFormat::Xlsx:
+        ok = writeWorkbookFile(path, table.sheetCells(), &error);
+        break;
+    case OutputFormat::Unknown:
+        break;
+    }
+    if (!ok) complain(QStringLiteral("无法写入 %1：%2").arg(path, error));
+    return ok;
+}
+
+} // namespace
+
+void complain(const QString& message)
+{
+    printLine(stderr, QStringLiteral("tesvaron-cli: ") + message);
+}
+
+Outcome runPorts()
+{
+    for (int com = FirstComNumber; com <= LastComNumber; ++com) {
+        QtSerialBackend port;
+        const OpenOutcome outcome = port.open(com, nullptr);
+        QString device = port.device();
+        if (device.isEmpty()) device = resolveComPort(com);
+        port.close();
+        printLine(stdout, QStringLiteral("COM%1 %2 %3")
+                              .arg(QString::number(com).leftJustified(2))
+                              .arg(device.isEmpty() ? QStringLiteral("-") : device, -24)
+                              .arg(openStatus(outcome)));
+    }
+    return Outcome::Done;
+}
+
+Outcome runFind(const Options& options, Interrupt& interrupt)
+{
+    Outcome outcome = Outcome::Done;
+    std::unique_ptr<Line> line;
+    if (options.port.given()) {
+        line = connectLine(options, interrupt, &outcome);
+        if (!line) return outcome;
+        const Exchange ex = line->exchange(KindProbe, 0, 0, FindcomPeriod);
+        if (!probeAnswered(ex)) return exchangeFailed(*line, ex);
+    } else {
+        line = scanPorts(interrupt, &outcome);
+        if (!line) return outcome;
+    }
+    printLine(stdout, line->com() == 0
+                          ? line->device()
+                          : QStringLiteral("COM%1 %2").arg(line->com()).arg(line->device()));
+    return Outcome::Done;
+}
+
+Outcome runRead(const Options& options, Interrupt& interrupt)
+{
+    const QString& path = options.output;
+    QString why;
+    if (path != QLatin1String("-") && !mayWrite(path, &why)) {
+        complain(QStringLiteral("无法写入 %1：%2").arg(path, why));
+        return Outcome::FileError;
+    }
+    Outcome outcome = Outcome::Done;
+    const auto line = connectLine(options, interrupt, &outcome);
+    if (!line) return outcome;
+
+    HistoryTable table;
+    int total = 0;
+    int reported = 0;
+    outcome = download(*line, table, &total, &reported);
+    if (outcome != Outcome::Done) return outcome;
+    if (reported > total)
+        complain(QStringLiteral("仪器存有 %1 组记录，只读取了前 %2 组").arg(reported).arg(total));
+    if (total == 0) complain(QStringLiteral("仪器中没有历史记录"));
+    if (!writeOutput(path, table, total)) return Outcome::FileError;
+    if (stderrIsTerminal() && path != QLatin1String("-"))
+        complain(QStringLiteral("已读取 %1 组记录，写入 %2").arg(total).arg(path));
+    return Outcome::Done;
+}
+
+Outcome runWatch(const Options& options, Interrupt& interrupt)
+{
+    // Each row goes out whole in one write and at once, so the file is complete whenever the
+    // program ends; an existing file is added to, never replaced.
+    QFile csv(options.csv);
+    if (!options.csv.isEmpty()) {
+        const bool opened =
+            !QFileInfo(options.csv).isDir() &&
+            csv.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+        if (!opened || (csv.size() == 0 && csv.write(watchCsvHeader()) < 0)) {
+            complain(QStringLiteral("无法写入 %1：%2")
+                         .arg(options.csv,
+                              opened ? csv.errorString() : QStringLiteral("无法创建或打开")));
+            return Outcome::FileError;
+        }
+    }
+    Outcome outcome = Outcome::Done;
+    const auto line = connectLine(options, interrupt, &outcome);
+    if (!line) return outcome;
+
+    // A poll gets until the next one to be answered, as the window's next poll closes the port
+    // on a reply still on its way, and never more than the reply timeout.
+    const milliseconds timeout = std::min<milliseconds>(ReplyTimeout, options.interval);
+    int answered = 0;
+    auto due = Clock::now();
+    for (int polls = 0; options.count == 0 || polls < options.count; ++polls) {
+        if (polls > 0 && !line->pause(std::chrono::ceil<milliseconds>(due - Clock::now()))) break;
+        // Every line carries the time of its poll, answered or not.
+        const QDateTime now = QDateTime::currentDateTime();
+        const Exchange ex = line->exchange(KindRealtime, 0, 0, timeout);
+        if (ex.end == ExchangeEnd::Interrupted) break;
+        QByteArray row;
+        if (ex.end == ExchangeEnd::Reply && ex.frame[1] == ReplyRealtime) {
+            const LiveReading reading = liveReading(ex.frame);
+            printLine(stdout, watchLine(now, reading));
+            row = watchCsvRow(now, &reading, "ok");
+            ++answered;
+        } else {
+            QString reason = QStringLiteral("无应答");
+            const char* status = "no_reply";
+            if (ex.end == ExchangeEnd::Reply) {
+                reason = QStringLiteral("仪器拒绝（F1）");
+                status = "refused";
+            } else if (ex.end == ExchangeEnd::BadChecksum) {
+                reason = QStringLiteral("校验错误");
+                status = "bad_checksum";
+            } else if (ex.end == ExchangeEnd::PortError) {
+                reason = QStringLiteral("串口错误（%1）").arg(ex.detail);
+                status = "port_error";
+            }
+            printLine(stdout, watchFailureLine(now, reason));
+            row = watchCsvRow(now, nullptr, status);
+        }
+        if (csv.isOpen() && csv.write(row) != row.size()) {
+            complain(QStringLiteral("无法写入 %1：%2").arg(options.csv, csv.errorString()));
+            return Outcome::FileError;
+        }
+        due = std::max(due + options.interval, Clock::now());
+    }
+    if (answered == 0 && !interrupt.raised()) {
+        complain(QStringLiteral("%1 没有应答").arg(line->label()));
+        return Outcome::NoReply;
+    }
+    return Outcome::Done;
+}
+
+} // namespace tesvaron::cli

@@ -1,0 +1,217 @@
+#include "cli/serial_line.h"
+
+#include "link/request_frame.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QSerialPort>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tesvaron::cli {
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int sig)
+{
+    const char c = char(sig);
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
+}
+
+} // namespace
+
+Interrupt::Interrupt(QObject* parent) : QObject(parent)
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction sa
+    {
+    };
+    sa.sa_handler = onSignal;
+    ::sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGINT, SIGTERM})
+        ::sigaction(sig, &sa, nullptr);
+    notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        char c;
+        while (::read(signalPipe[0], &c, 1) > 0) {
+        }
+        raised_ = true;
+        emit triggered();
+    });
+}
+
+DeviceBackend::DeviceBackend(const QString& path, QObject* parent)
+    : SerialBackend(parent), port_(new QSerialPort(this)), path_(path)
+{
+    connect(port_, &QSerialPort::readyRead, this, &SerialBackend::readyRead, Qt::QueuedConnection);
+    // A device that went away keeps the port readable for ever; closed, the exchange times out
+    // and the next one opens it afresh.
+    connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) close();
+    });
+}
+
+OpenOutcome DeviceBackend::open(int, QString* detail)
+{
+    port_->setPortName(path_);
+    port_->setBaudRate(QSerialPort::Baud9600);
+    port_->setDataBits(QSerialPort::Data8);
+    port_->setParity(QSerialPort::NoParity);
+    port_->setStopBits(QSerialPort::OneStop);
+    port_->setFlowControl(QSerialPort::NoFlowControl);
+    if (port_->open(QIODevice::ReadWrite)) return OpenOutcome::Opened;
+    const QSerialPort::SerialPortError error = port_->error();
+    const QString reason = port_->errorString();
+    port_->clearError();
+    OpenOutcome outcome = OpenOutcome::Failed;
+    QString why = reason;
+    if (error == QSerialPort::DeviceNotFoundError) {
+        outcome = OpenOutcome::NotFound;
+        why = QStringLiteral("设备不存在（%1）").arg(reason);
+    } else if (error == QSerialPort::PermissionError) {
+        // Qt reports a port locked by another program as a permission error too.
+        const bool mayUse = ::access(QFile::encodeName(path_).constData(), R_OK | W_OK) == 0;
+        outcome = mayUse ? OpenOutcome::InUse : OpenOutcome::NoPermission;
+        why =
+            mayUse
+                ? QStringLiteral("被其他程序占用（%1）").arg(reason)
+                : QStringLiteral("没有权限（%1）。请把用户加入 dialout 组后重新登录。").arg(reason);
+    }
+    if (detail) *detail = QStringLiteral("%1: %2").arg(path_, why);
+    return outcome;
+}
+
+void DeviceBackend::close()
+{
+    if (port_->isOpen()) port_->close();
+    port_->clearError();
+}
+
+bool DeviceBackend::isOpen() const
+{
+    return port_->isOpen();
+}
+
+bool DeviceBackend::write(const QByteArray& bytes)
+{
+    if (!port_->isOpen() || port_->write(bytes) != bytes.size()) return false;
+    port_->flush();
+    return port_->bytesToWrite() == 0 || port_->waitForBytesWritten(200);
+}
+
+qint64 DeviceBackend::bytesAvailable() const
+{
+    return port_->isOpen() ? port_->bytesAvailable() : 0;
+}
+
+QByteArray DeviceBackend::readAll()
+{
+    return port_->isOpen() ? port_->readAll() : QByteArray();
+}
+
+void DeviceBackend::clearInput()
+{
+    if (port_->isOpen()) port_->clear(QSerialPort::Input);
+}
+
+Line::Line(const PortChoice& port, Interrupt& interrupt, QObject* parent)
+    : QObject(parent), port_(port), interrupt_(interrupt)
+{
+    if (port.com > 0)
+        backend_ = std::make_unique<QtSerialBackend>();
+    else
+        backend_ = std::make_unique<DeviceBackend>(port.device);
+}
+
+OpenOutcome Line::open(QString* detail)
+{
+    if (backend_->isOpen()) return OpenOutcome::Opened;
+    return backend_->open(port_.com, detail);
+}
+
+void Line::close()
+{
+    backend_->close();
+}
+
+QString Line::device() const
+{
+    return backend_->device();
+}
+
+QString Line::label() const
+{
+    if (port_.com == 0) return port_.device;
+    const QString com = QStringLiteral("COM%1").arg(port_.com);
+    return device().isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, device());
+}
+
+Exchange Line::exchange(std::uint8_t kind, std::int16_t start, std::int16_t count,
+                        std::chrono::milliseconds timeout)
+{
+    Exchange result;
+    const auto fail = [&](ExchangeEnd end) {
+        result.end = end;
+        close();
+        return result;
+    };
+    if (interrupt_.raised()) return fail(ExchangeEnd::Interrupted);
+    if (open(&result.detail) != OpenOutcome::Opened) return fail(ExchangeEnd::PortError);
+
+    const RequestFrame request = buildRequest(kind, start, count);
+    // Stale bytes (a late reply to an earlier request) go before the request, not after as in
+    // the window: a reply that starts at once must not be cut.
+    backend_->readAll();
+    backend_->clearInput();
+    if (!backend_->write(QByteArray(reinterpret_cast<const char*>(request.bytes.data()),
+                                    qsizetype(request.bytes.size())))) {
+        result.detail = QStringLiteral("%1: 写入失败").arg(device());
+        return fail(ExchangeEnd::PortError);
+    }
+
+    // Bytes add up across notifications. A reply is taken once its own length byte and checksum
+    // say it is complete: rxNeed bytes for a full reply, fewer for a refusal or a short block.
+    QByteArray rx;
+    ReplyCheck check = ReplyCheck::NoFrame;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&interrupt_, &Interrupt::triggered, &loop, &QEventLoop::quit);
+    connect(backend_.get(), &SerialBackend::readyRead, &loop, [&] {
+        rx += backend_->readAll();
+        check = findReply(rx, kind, result.frame);
+        if (check == ReplyCheck::Ok) loop.quit();
+    });
+    timer.start(std::max(timeout, std::chrono::milliseconds::zero()));
+    loop.exec();
+
+    if (check == ReplyCheck::Ok) {
+        result.end = ExchangeEnd::Reply;
+        return result;
+    }
+    if (interrupt_.raised()) return fail(ExchangeEnd::Interrupted);
+    return fail(check == ReplyCheck::BadChecksum ? ExchangeEnd::BadChecksum : ExchangeEnd::NoReply);
+}
+
+bool Line::pause(std::chrono::milliseconds span)
+{
+    if (interrupt_.raised()) return false;
+    if (span > std::chrono::milliseconds::zero()) {
+        QEventLoop loop;
+        QTimer::singleShot(span, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        connect(&interrupt_, &Interrupt::triggered, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return !interrupt_.raised();
+}
+
+} // namespace tesvaron::cli
