@@ -6,6 +6,7 @@
 #include "app/tab_strip.h"
 #include "replies/measure_format.h"
 #include "sim/instrument.h"
+#include "tests/support/rig.h"
 
 #include <QLabel>
 #include <QToolButton>
@@ -36,7 +37,7 @@ class TestPtyEndToEnd : public QObject
     NotingBackend* line = nullptr;
 
     // Virtual time stands still while a request is out, until the reply is in or the line has
-    // had 300 ms of real time to bring it: a busy machine cannot make the reply late.
+    // had a second of real time to bring it: a busy machine cannot make the reply late.
     bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit,
               const Form1& f)
     {
@@ -44,16 +45,18 @@ class TestPtyEndToEnd : public QObject
             do
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
             while (f.LinkState == LinkCode::Awaiting && line->isOpen() && line->sent.isValid() &&
-                   line->sent.elapsed() < 300);
+                   line->sent.elapsed() < 1000);
             if (done()) return true;
         }
         return done();
     }
+    // Unpaced, but with an instrument's turnaround: the window clears its input right after
+    // writing, which on a real line is long before a reply can start.
     std::unique_ptr<QProcess> startSim(int com)
     {
         auto sim = std::make_unique<QProcess>();
         sim->start(TESVARON_SIM, {"--com", QString::number(com), "--records", "25", "--no-pace",
-                                  "--turnaround", "0"});
+                                  "--turnaround", "20"});
         return sim->waitForReadyRead(5000) ? std::move(sim) : nullptr;
     }
 
@@ -67,6 +70,8 @@ private slots:
         Form1Seams seams;
         seams.clock = &clock;
         seams.serial = line = new NotingBackend;
+        auto* boxes = new test::RecordingMessageBox; // a real box would wait for a click
+        seams.messageBox.reset(boxes);
         Form1 f(std::move(seams));
         QVERIFY(pump([&] { return !f.Timer_findcom->Enabled(); }, 12s, f));
         QCOMPARE(int(f.ComNo), 3);
@@ -83,6 +88,7 @@ private slots:
                      historyTexts(rec.voltage, rec.current, rec.code).current);
         }
         QVERIFY(f.DataGrid->TextMatrix(26, 1).isEmpty());
+        QVERIFY2(boxes->shown.isEmpty(), qPrintable(boxes->shown.join('|')));
 
         sim->terminate();
         QVERIFY(sim->waitForFinished(5000));
