@@ -179,10 +179,10 @@ private:
     std::unique_ptr<MessageBoxSeam> messageBox_;
     std::shared_ptr<OutputSeams> output_;
     bool closing_ = false;
-    QString foundDevice_;          // the device the instrument answered on
-    QStringList refusedThisScan_;  // devices refused for permission in this pass of the search
-    int rowsRead_ = 0;             // record rows written by the running download
-    int reportedTotal_ = 0;        // the instrument's own record total, before the 99-row cap
+    QString foundDevice_;         // the device the instrument answered on
+    QStringList refusedThisScan_; // devices refused for permission in this pass of the search
+    int rowsRead_ = 0;            // record rows written by the running download
+    int reportedTotal_ = 0;       // the instrument's own record total, before the 99-row cap
 };
 
 // Enables or disables a command widget, a menu (its entry in the menu bar) or a timer.

@@ -63,12 +63,11 @@ void Form1::endDownload()
     Progress_read->hide();
     RecBlock = 0;
     if (!cutShort) return;
-    messageBox_->show(this, QString::fromLatin1(ProgramName),
-                      paging ? QStringLiteral("下载中断：已读取 %1 / %2 组记录。")
-                                   .arg(rowsRead_)
-                                   .arg(RecTotal)
-                             : QStringLiteral("下载中断：仪器没有回答记录组数。"),
-                      MessageBoxSeam::Icon::Exclamation);
+    messageBox_->show(
+        this, QString::fromLatin1(ProgramName),
+        paging ? QStringLiteral("下载中断：已读取 %1 / %2 组记录。").arg(rowsRead_).arg(RecTotal)
+               : QStringLiteral("下载中断：仪器没有回答记录组数。"),
+        MessageBoxSeam::Icon::Exclamation);
 }
 
 void Form1::loseInstrument()

@@ -21,8 +21,8 @@ const QString RealFilter = QStringLiteral("jpg格式 (*.jpg)|*.jpg|txt格式 (*.
 const QString RealPictureExt = QStringLiteral(".jpg");
 const QString RealTextExt = QStringLiteral(".txt");
 // The third type, .xlsx, comes after the two the type index rules are about.
-const QString HistoryFilter = QStringLiteral(
-    "txt格式 (*.txt)|*.txt|excel格式 (*.xls)|*.xls|excel 2007格式 (*.xlsx)|*.xlsx|");
+const QString HistoryFilter =
+    QStringLiteral("txt格式 (*.txt)|*.txt|excel格式 (*.xls)|*.xls|excel 2007格式 (*.xlsx)|*.xlsx|");
 const QString HistoryTextExt = QStringLiteral(".txt");
 const QString HistoryWorkbookExt = QStringLiteral(".xls");
 const QString HistoryXlsxExt = QStringLiteral(".xlsx");
@@ -138,7 +138,8 @@ void Form1::HistorySave()
 // The table's cells as they stand, each centred, into a workbook of the type the name asks for.
 void Form1::ExcelExport(const QString& fileName)
 {
-    SheetCells cells(std::size_t(DataGrid->Rows()), std::vector<SheetCell>(std::size_t(DataGrid->Cols())));
+    SheetCells cells(std::size_t(DataGrid->Rows()),
+                     std::vector<SheetCell>(std::size_t(DataGrid->Cols())));
     for (int row = 0; row < DataGrid->Rows(); ++row)
         for (int col = 0; col < DataGrid->Cols(); ++col)
             cells[std::size_t(row)][std::size_t(col)] = {DataGrid->TextMatrix(row, col), true};

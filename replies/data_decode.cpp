@@ -24,10 +24,10 @@ bool Form1::downloadRunning() const
 void Form1::DataDecode()
 {
     const ReplyCheck check = locateReply(RxBuf, RxCount, RxFrame);
-    const ReplyStep step = decideReply(check, RxFrame,
-                                       {downloadRunning(), Timer_read->Enabled(),
-                                        Timer_timeout->Enabled(), RecTotal, RecBlock,
-                                        Progress_read->value()});
+    const ReplyStep step =
+        decideReply(check, RxFrame,
+                    {downloadRunning(), Timer_read->Enabled(), Timer_timeout->Enabled(), RecTotal,
+                     RecBlock, Progress_read->value()});
     if (step.code) LinkState = *step.code;
     if (step.stopTimeout) enable(Timer_timeout, false);
     RecTotal = std::int16_t(step.recTotal);

@@ -82,7 +82,8 @@ ReplyStep decideReply(ReplyCheck check, const ReplyFrameBytes& frame, const Down
         break;
     case ReplyProbe:
         step.stopTimeout = true;
-        step.act = frame[2] == 0x55 && frame[3] == 0xAA ? ReplyAct::ProbeFound : ReplyAct::ProbeOther;
+        step.act =
+            frame[2] == 0x55 && frame[3] == 0xAA ? ReplyAct::ProbeFound : ReplyAct::ProbeOther;
         break;
     case ReplyRealtime:
         step.stopTimeout = true;

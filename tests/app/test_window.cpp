@@ -50,7 +50,8 @@ struct FakeOutput : OutputSeams, CommonDialog, PrinterSeam
     {
         QString line;
         for (const PrintItem& item : items)
-            line += item.kind == PrintItem::Text ? item.text : QStringLiteral("|%1").arg(item.columns);
+            line +=
+                item.kind == PrintItem::Text ? item.text : QStringLiteral("|%1").arg(item.columns);
         printed << line;
     }
     bool EndDoc(QString*) override { return true; }
@@ -112,7 +113,8 @@ private slots:
         QCOMPARE(rig.serial->written.back().at, 3900ms);
         QCOMPARE(rig.serial->written.back().bytes, hex("A1 04 06 00 00 02"));
         const MeasureTexts t = realtimeTexts(live.voltage, live.current, live.code);
-        QCOMPARE(rig.form->Lab_value_ll->text() + rig.form->Lab_value_a->text(), t.line + t.current);
+        QCOMPARE(rig.form->Lab_value_ll->text() + rig.form->Lab_value_a->text(),
+                 t.line + t.current);
         QVERIFY(rig.form->Lab_value_lg->isEnabled());
         QCOMPARE(rig.form->LinkState, LinkCode::ReplyOk);
         QCOMPARE(rig.form->Lab_rtsta->text(), "通讯成功");
@@ -144,7 +146,8 @@ private slots:
         QTest::newRow("1") << 1 << "1,1";
         QTest::newRow("11") << 11 << "1,10 10,1";
         QTest::newRow("25") << 25 << "1,10 10,10 20,5";
-        QTest::newRow("150 reads 99") << 150 << "1,10 10,10 20,10 30,10 40,10 50,10 60,10 70,10 80,10 90,9";
+        QTest::newRow("150 reads 99")
+            << 150 << "1,10 10,10 20,10 30,10 40,10 50,10 60,10 70,10 80,10 90,9";
     }
     void downloads()
     {
@@ -222,7 +225,7 @@ private slots:
         {
             const char* fault;
             bool rows, live;
-        } rows[] = {{"badcs", false, false},     {"stray:3", false, false},
+        } rows[] = {{"badcs", false, false},      {"stray:3", false, false},
                     {"split:300", true, true},    {"split:1600", false, false},
                     {"truncate:1", false, false}, {"f1", false, false},
                     {"late:2600", false, false},  {"drop:2", false, true},
@@ -330,7 +333,8 @@ private slots:
         f.Button_save->click();
         QCOMPARE(QImage(out->dir.filePath("out.jpg")).pixelColor(1, 1).red(), 40);
         QVERIFY(QDir(out->defaultFolder()).exists());
-        QVERIFY(QRegularExpression("^实时-\\d{8}-\\d{4}\\.jpg$").match(out->proposed[0]).hasMatch());
+        QVERIFY(
+            QRegularExpression("^实时-\\d{8}-\\d{4}\\.jpg$").match(out->proposed[0]).hasMatch());
         QVERIFY(out->proposed[1].endsWith(".txt"));
         QCOMPARE(out->clipboard.pixelColor(1, 1).red(), 20);
 
@@ -348,9 +352,9 @@ private slots:
 
         f.Button_print->click();
         QCOMPARE(out->printed.size(), 102);
-        QCOMPARE(out->printed[2], QStringLiteral("|10%1|18%2|30%3|42%4")
-                                      .arg("1", rig.recordRow(0)[0], rig.recordRow(0)[1],
-                                           rig.recordRow(0)[2]));
+        QCOMPARE(out->printed[2],
+                 QStringLiteral("|10%1|18%2|30%3|42%4")
+                     .arg("1", rig.recordRow(0)[0], rig.recordRow(0)[1], rig.recordRow(0)[2]));
         out->printed.clear();
         f.TabStrip1->clickTab(1);
         f.Button_print->click();
@@ -362,8 +366,8 @@ private slots:
         const bool root = QFile(out->dir.filePath("probe")).open(QIODevice::WriteOnly);
         out->chooseIndex = 2;
         f.Button_save->click();
-        QFile::setPermissions(out->dir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                   QFile::ExeOwner);
+        QFile::setPermissions(out->dir.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (!root) QCOMPARE(rig.boxes->shown.join('|').count("out.txt"), 1);
     }
 };

@@ -27,7 +27,7 @@ private slots:
             const char* hex;
             int rxNeed;
         } rows[] = {
-            {1, 1, 10, "a10401010a0e", 54}, {1, 1, 3, "a10401010307", 19},
+            {1, 1, 10, "a10401010a0e", 54},  {1, 1, 3, "a10401010307", 19},
             {1, 90, 10, "a104015a0a55", 54}, {1, 100, 10, "a10401630167", 9},
             {1, 95, 10, "a104015f055f", 29}, {1, 1, 25, "a10401010a0e", 54},
             {1, 10, 1, "a104010a010e", 9},   {1, 99, 1, "a10401630167", 9},
@@ -43,8 +43,8 @@ private slots:
         QFETCH(int, kind);
         QFETCH(int, start);
         QFETCH(int, count);
-        const RequestFrame f = buildRequest(std::uint8_t(kind), std::int16_t(start),
-                                            std::int16_t(count));
+        const RequestFrame f =
+            buildRequest(std::uint8_t(kind), std::int16_t(start), std::int16_t(count));
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(f.bytes.data()), 6),
                  fetched<QByteArray>("bytes"));
         QCOMPARE(int(f.rxNeed), fetched<int>("rxNeed"));

@@ -8,12 +8,12 @@
 #include "sim/instrument.h"
 #include "tests/support/rig.h"
 
-#include <QLabel>
-#include <QToolButton>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace tesvaron;
 using namespace std::chrono_literals;
@@ -38,8 +38,7 @@ class TestPtyEndToEnd : public QObject
 
     // Virtual time stands still while a request is out, until the reply is in or the line has
     // had a second of real time to bring it: a busy machine cannot make the reply late.
-    bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit,
-              const Form1& f)
+    bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit, const Form1& f)
     {
         for (const auto end = clock.now() + limit; clock.now() < end; clock.advance(10ms)) {
             do

@@ -4,11 +4,11 @@
 #include "output/text_files.h"
 #include "output/workbook_file.h"
 
+#include "tests/support/data.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include "tests/support/data.h"
 
 #include <QTest>
 #include <freexl.h>
@@ -24,8 +24,8 @@ QByteArray sp(int n)
 }
 const QByteArray Ground("\xB6\xD4\xB5\xD8\xB5\xE7\xD1\xB9"); // 对地电压
 const QByteArray Line("\xCF\xDF\xB5\xE7\xD1\xB9");           // 线电压
-const QByteArray Header = sp(5) + "NO." + sp(5) + Ground + sp(5) + Line + sp(5) + "\xB5\xE7" +
-                          sp(4) + "\xC1\xF7\r\n";
+const QByteArray Header =
+    sp(5) + "NO." + sp(5) + Ground + sp(5) + Line + sp(5) + "\xB5\xE7" + sp(4) + "\xC1\xF7\r\n";
 
 QByteArray readAll(const QString& path)
 {
@@ -41,8 +41,8 @@ SheetCells table(int rows, int records)
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < 4; ++c)
             cells[std::size_t(r)][std::size_t(c)] = {
-                r == 0 ? titles[c]
-                : c == 0 ? QString::number(r)
+                r == 0         ? titles[c]
+                : c == 0       ? QString::number(r)
                 : r <= records ? QStringLiteral("%1.%2%3").arg(r).arg(c).arg(c == 3 ? "A" : "kV")
                                : QString(),
                 true};
@@ -167,8 +167,8 @@ private slots:
             QVERIFY(!error.isEmpty() && !error.contains("x.txt"));
             QCOMPARE(readAll(locked), "old");
         }
-        QFile::setPermissions(dir.filePath("ro"), QFile::ReadOwner | QFile::WriteOwner |
-                                                      QFile::ExeOwner);
+        QFile::setPermissions(dir.filePath("ro"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!writeFileAtomically(dir.filePath("missing/x.txt"), "new", &error));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
     }

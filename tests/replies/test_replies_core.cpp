@@ -137,15 +137,24 @@ private slots:
             int volt, current, code;
             const char* expected;
         } rows[] = {
-            {false, 0, 7, 0, "0.0kV 0.0kV 7A"},      {false, 11, 123, 1, "1.1kV 0.3kV 12.3A"},
-            {false, 12, 123, 2, "1.2kV 6.6kV 1.23A"}, {false, 27, 5, 7, "2.7kV 10kV 5A"},
-            {false, 91, 0, 0, "9.1kV 35kV 0A"},       {false, 99, 0, 0, "9.9kV 35kV 0A"},
-            {false, 100, 0, 0, "10kV 35kV 0A"},       {false, 184, 0, 0, "18kV 66kV 0A"},
-            {false, 327, 0, 0, "33kV 66kV 0A"},       {false, 328, 0, 0, "33kV 110kV 0A"},
-            {false, 618, 0, 0, "62kV 220kV 0A"},      {false, 995, 0, 0, "100kV 220kV 0A"},
-            {false, 5999, 255, 1, "600kV 220kV 25.5A"}, {false, 6000, 1, 1, "NO-- NO-- NO--"},
-            {true, 11, 5, 2, "1.1kV 0.3kV 0.05A"},    {true, 327, 250, 1, "33kV 110kV 25.0A"},
-            {true, 617, 0, 0, "62kV 220kV 0A"},       {true, 6000, 0, 0, "600kV 220kV 0A"},
+            {false, 0, 7, 0, "0.0kV 0.0kV 7A"},
+            {false, 11, 123, 1, "1.1kV 0.3kV 12.3A"},
+            {false, 12, 123, 2, "1.2kV 6.6kV 1.23A"},
+            {false, 27, 5, 7, "2.7kV 10kV 5A"},
+            {false, 91, 0, 0, "9.1kV 35kV 0A"},
+            {false, 99, 0, 0, "9.9kV 35kV 0A"},
+            {false, 100, 0, 0, "10kV 35kV 0A"},
+            {false, 184, 0, 0, "18kV 66kV 0A"},
+            {false, 327, 0, 0, "33kV 66kV 0A"},
+            {false, 328, 0, 0, "33kV 110kV 0A"},
+            {false, 618, 0, 0, "62kV 220kV 0A"},
+            {false, 995, 0, 0, "100kV 220kV 0A"},
+            {false, 5999, 255, 1, "600kV 220kV 25.5A"},
+            {false, 6000, 1, 1, "NO-- NO-- NO--"},
+            {true, 11, 5, 2, "1.1kV 0.3kV 0.05A"},
+            {true, 327, 250, 1, "33kV 110kV 25.0A"},
+            {true, 617, 0, 0, "62kV 220kV 0A"},
+            {true, 6000, 0, 0, "600kV 220kV 0A"},
             {true, 65535, 65535, 2, "6554kV 220kV 655.35A"},
             {true, 100, 1005, 2, "10kV 35kV 10.05A"},
         };
@@ -213,13 +222,15 @@ private slots:
             {"block 10 of 99 capped", "B1 34 01", "1 0 1 99 9 90", "2 1 6 99 0 90+9 - 99 1 0"},
             {"empty block", "B1 02 01", "1 0 1 25 0 0", "2 1 6 25 1 0+0 10,10 10 0 0"},
             {"refusal ends a download", "B1 02 F1", "1 0 1 25 1 10", "2 1 0 25 1 0+0 - 10 0 1"},
-            {"probe instead of a block", "B1 04 05 55 AA", "1 0 1 25 1 10", "2 1 1 25 1 0+0 - 10 0 1"},
+            {"probe instead of a block", "B1 04 05 55 AA", "1 0 1 25 1 10",
+             "2 1 1 25 1 0+0 - 10 0 1"},
             {"refusal while the total waits", "B1 02 F1", "1 1 1 0 0 0", "2 1 0 0 0 0+0 - 0 0 0"},
             {"refusal while polling", "B1 02 F1", "0 0 1 0 0 0", "2 1 0 0 0 0+0 - 0 0 0"},
             {"probe found", "B1 04 05 55 AA", "0 0 1 0 0 0", "2 1 1 0 0 0+0 - 0 0 0"},
             {"probe other payload", "B1 04 05 55 AB", "0 0 1 0 0 0", "2 1 2 0 0 0+0 - 0 0 0"},
             {"realtime", "B1 06 06 01 02 03 04", "0 0 1 0 0 0", "2 1 3 0 0 0+0 - 0 0 0"},
-            {"unknown kind keeps the timer", "B1 02 07", "1 0 1 25 1 10", "2 0 0 25 1 0+0 - 10 0 0"},
+            {"unknown kind keeps the timer", "B1 02 07", "1 0 1 25 1 10",
+             "2 0 0 25 1 0+0 - 10 0 0"},
             {"bad checksum", "B1 02 05 00", "1 0 1 25 1 10", "3 0 0 25 1 0+0 - 10 0 0"},
             {"no frame", "00 00 00 00", "1 0 1 25 1 10", "- 0 0 25 1 0+0 - 10 0 0"},
         };
@@ -241,18 +252,21 @@ private slots:
     {
         QFETCH(QByteArray, reply);
         const QStringList s = fetched<QString>("state").split(' ');
-        const DownloadState state{s[0] == "1", s[1] == "1", s[2] == "1",
+        const DownloadState state{s[0] == "1",  s[1] == "1",  s[2] == "1",
                                   s[3].toInt(), s[4].toInt(), s[5].toInt()};
         ReplyFrameBytes frame{};
         const ReplyStep r = decideReply(locateReply(reply, int(reply.size()), frame), frame, state);
         const QString got =
             QStringList{r.code ? QString::number(int(*r.code)) : "-",
-                        QString::number(r.stopTimeout), QString::number(int(r.act)),
-                        QString::number(r.recTotal), QString::number(r.recBlock),
+                        QString::number(r.stopTimeout),
+                        QString::number(int(r.act)),
+                        QString::number(r.recTotal),
+                        QString::number(r.recBlock),
                         QStringLiteral("%1+%2").arg(r.rowOffset).arg(r.rows),
                         r.next ? QStringLiteral("%1,%2").arg(r.next->start).arg(r.next->count)
                                : "-",
-                        QString::number(r.progress), QString::number(r.finished),
+                        QString::number(r.progress),
+                        QString::number(r.finished),
                         QString::number(r.endDownload)}
                 .join(' ');
         QCOMPARE(got, fetched<QString>("step"));

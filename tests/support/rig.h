@@ -22,7 +22,6 @@ namespace tesvaron::test {
 
 using namespace std::chrono_literals;
 
-
 // Serial line for tests: listed COM numbers open (as the devices given), others fail as told or
 // as no such port. Writes are recorded; the instrument's replies arrive byte by byte, about
 // 1 ms apart, through the virtual clock, and are lost once the port is closed.
@@ -146,7 +145,10 @@ struct Rig
         return clock.advanceUntil(pred, limit);
     }
     // Runs the search until the instrument is found and polled.
-    bool found() { return until([this] { return !form->Timer_findcom->Enabled(); }); }
+    bool found()
+    {
+        return until([this] { return !form->Timer_findcom->Enabled(); });
+    }
     // History tab, Read, and the download run to its end (a poll's timeout may give the
     // commands back while the start tick still waits to send).
     bool download()
