@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and prints their figures: start-up to the first painted window
 # (offscreen and under Xvfb), CPU time and peak memory of the real program while it polls the
-# simulator (offscreen and under Xvfb), and a 99-record download over a pty at 9600 baud.
+# simulator (offscreen and under Xvfb), and a 99-record download over a pty at 9600 baud, by the
+# window and by tesvaron-cli.
 # Figures, not tests: run it on an otherwise idle machine.
 # Usage: scripts/bench.sh [seconds of polling]      (default 60)
 set -euo pipefail
@@ -10,7 +11,8 @@ seconds=${1:-60}
 dir=${BENCH_BUILD_DIR:-build-bench}
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$dir" --target bench_startup bench_polling bench_download tesvaron tesvaron-sim >/dev/null
+cmake --build "$dir" --target bench_startup bench_polling bench_download bench_cli_read \
+  tesvaron tesvaron-sim tesvaron-cli >/dev/null
 
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   XDG_RUNTIME_DIR=$(mktemp -d)
@@ -24,3 +26,4 @@ xvfb "$dir/bench/bench_startup"
 QT_QPA_PLATFORM=offscreen "$dir/bench/bench_polling" "$seconds"
 xvfb "$dir/bench/bench_polling" "$seconds"
 QT_QPA_PLATFORM=offscreen "$dir/bench/bench_download"
+"$dir/bench/bench_cli_read"
