@@ -5,7 +5,7 @@
 
 namespace tesvaron::icons {
 
-QIcon window(); // 32 x 32
+QIcon window(); // the desktop entry's picture, 16 to 128 px
 QIcon read();   // 32 x 32
 QIcon save();   // 32 x 32 and 16 x 16
 QIcon clear();  // 32 x 32 and 16 x 16
