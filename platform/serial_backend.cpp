@@ -2,10 +2,15 @@
 
 #include "platform/port_map.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
+#include <csignal>
+#include <poll.h>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -25,6 +30,39 @@ bool userMayUse(const QString& device)
 #endif
 }
 
+#ifndef Q_OS_WIN
+// The live process other than ours that a serial lock file names for `device`, or 0. The serial
+// library takes a lock older than 30 s for stale and breaks it although its holder still runs.
+qint64 lockHolder(const QString& device)
+{
+    QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    // The serial library's own folders: which one a program uses depends on which it may write.
+    for (const char* folder : {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks",
+                               "/var/spool/uucp", "/tmp", "/var/tmp"}) {
+        QFile lock(QLatin1String(folder) + QLatin1String("/LCK..") + name);
+        if (!lock.open(QIODevice::ReadOnly)) continue;
+        bool ok = false;
+        const qint64 pid = lock.readLine(64).trimmed().toLongLong(&ok);
+        if (ok && pid > 0 && pid != qint64(::getpid()) &&
+            (::kill(pid_t(pid), 0) == 0 || errno == EPERM))
+            return pid;
+    }
+    return 0;
+}
+#endif
+
+bool hungUp(const QSerialPort& port)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(port);
+    return true;
+#else
+    pollfd state{int(port.handle()), POLLIN, 0};
+    return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#endif
+}
+
 } // namespace
 
 QtSerialBackend::QtSerialBackend(QObject* parent)
@@ -32,6 +70,16 @@ QtSerialBackend::QtSerialBackend(QObject* parent)
 {
     // Delivered from the event loop, so a handler may close and reopen the port safely.
     connect(port_, &QSerialPort::readyRead, this, &SerialBackend::readyRead, Qt::QueuedConnection);
+    // A device that went away keeps the port readable for ever (a tty hang-up reads as end of
+    // file, a pulled USB adapter as a resource error): close it rather than spin on it, and the
+    // exchange ends through the reply timeout. A read error on a line that has not hung up
+    // leaves the port open.
+    connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return;
+        if (!port_->isOpen() || (error == QSerialPort::ReadError && !hungUp(*port_))) return;
+        port_->close();
+        port_->clearError();
+    });
 }
 
 OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
@@ -62,7 +110,23 @@ OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
     port_->setFlowControl(QSerialPort::NoFlowControl);
     port_->setReadBufferSize(0);
 
+#ifndef Q_OS_WIN
+    if (const qint64 holder = lockHolder(device)) {
+        if (detail)
+            *detail = QStringLiteral("%1: 被其他程序占用（进程 %2）").arg(device).arg(holder);
+        return OpenOutcome::InUse;
+    }
+#endif
     if (port_->open(QIODevice::ReadWrite)) {
+#ifndef Q_OS_WIN
+        // Holders that only flock the device; our own lock, kept while open, tells them ours.
+        if (::flock(int(port_->handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+            port_->close();
+            port_->clearError();
+            if (detail) *detail = QStringLiteral("%1: 被其他程序占用（flock）").arg(device);
+            return OpenOutcome::InUse;
+        }
+#endif
         if (detail) *detail = device;
         return OpenOutcome::Opened;
     }
