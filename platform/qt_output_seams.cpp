@@ -1,6 +1,9 @@
 #include "platform/qt_output_seams.h"
 
+#include "platform/pdf_file.h"
+
 #include <QClipboard>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -16,7 +19,6 @@ namespace {
 
 const QString SaveTitle = QStringLiteral("另存为");
 const QString PrintTitle = QStringLiteral("打印");
-const QString PdfName = QStringLiteral("tesvaron.pdf");
 
 QString withoutDot(const QString& extension)
 {
@@ -97,11 +99,11 @@ int QtCommonDialog::ShowSave(QWidget* parent)
 int QtCommonDialog::ShowPrinter(QWidget* parent, QString* description)
 {
     QPrinter& printer = printer_.device();
-    // Without an installed printer the dialog still offers printing to a PDF file.
+    // Without an installed printer the dialog still offers printing to a PDF file; a new name
+    // each time, so a second print does not ask to overwrite the first.
     if (QPrinterInfo::availablePrinters().isEmpty()) {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        if (printer.outputFileName().isEmpty())
-            printer.setOutputFileName(QDir(defaultSaveFolder()).filePath(PdfName));
+        printer.setOutputFileName(pdfFallbackPath(QDateTime::currentDateTime()));
     }
 
     QPrintDialog dialog(&printer, parent);
