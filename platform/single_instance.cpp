@@ -1,0 +1,78 @@
+#include "platform/single_instance.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace tesvaron {
+
+namespace {
+
+const QByteArray RaiseRequest = QByteArrayLiteral("raise\n");
+constexpr int ConnectWaitMs = 1000;
+
+} // namespace
+
+SingleInstance::SingleInstance(QString socketPath, QObject* parent)
+    : QObject(parent), path_(std::move(socketPath))
+{
+}
+
+QString SingleInstance::defaultPath()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty()) return runtime + QStringLiteral("/tesvaron/instance");
+#ifdef Q_OS_WIN
+    return QDir::tempPath() + QStringLiteral("/tesvaron/instance");
+#else
+    return QStringLiteral("/tmp/tesvaron-%1/instance").arg(::getuid());
+#endif
+}
+
+bool SingleInstance::askRunning()
+{
+    QLocalSocket socket;
+    socket.connectToServer(path_);
+    if (!socket.waitForConnected(ConnectWaitMs)) return false;
+    socket.write(RaiseRequest);
+    socket.waitForBytesWritten(ConnectWaitMs);
+    socket.disconnectFromServer();
+    return true;
+}
+
+bool SingleInstance::claim()
+{
+    const QString folder = QFileInfo(path_).absolutePath();
+    if (!QDir().mkpath(folder)) return true;
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Two starts at once must not both find no server and both listen.
+    QLockFile guard(path_ + QStringLiteral(".lock"));
+    if (!guard.tryLock(2 * ConnectWaitMs)) return !askRunning();
+    if (askRunning()) return false;
+
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    QLocalServer::removeServer(path_); // nobody answered: the socket file is stale
+    if (!server_->listen(path_)) {
+        qWarning("tesvaron: cannot listen on %s: %s", qPrintable(path_),
+                 qPrintable(server_->errorString()));
+        return true;
+    }
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = server_->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (socket->readAll().contains(RaiseRequest.trimmed())) emit raiseRequested();
+            });
+        }
+    });
+    return true;
+}
+
+} // namespace tesvaron
