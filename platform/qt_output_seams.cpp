@@ -133,11 +133,6 @@ void QtOutputSeams::setClipboardImage(const QImage& image)
     QGuiApplication::clipboard()->setImage(image);
 }
 
-QImage QtOutputSeams::clipboardImage()
-{
-    return QGuiApplication::clipboard()->image();
-}
-
 std::shared_ptr<OutputSeams> OutputSeams::real()
 {
     return std::make_shared<QtOutputSeams>();
