@@ -3,8 +3,6 @@
 #include "link/request_frame.h"
 
 #include <QEventLoop>
-#include <QFile>
-#include <QSerialPort>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -47,87 +45,11 @@ Interrupt::Interrupt(QObject* parent) : QObject(parent)
     });
 }
 
-DeviceBackend::DeviceBackend(const QString& path, QObject* parent)
-    : SerialBackend(parent), port_(new QSerialPort(this)), path_(path)
-{
-    connect(port_, &QSerialPort::readyRead, this, &SerialBackend::readyRead, Qt::QueuedConnection);
-    // A device that went away keeps the port readable for ever; closed, the exchange times out
-    // and the next one opens it afresh.
-    connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) close();
-    });
-}
-
-OpenOutcome DeviceBackend::open(int, QString* detail)
-{
-    port_->setPortName(path_);
-    port_->setBaudRate(QSerialPort::Baud9600);
-    port_->setDataBits(QSerialPort::Data8);
-    port_->setParity(QSerialPort::NoParity);
-    port_->setStopBits(QSerialPort::OneStop);
-    port_->setFlowControl(QSerialPort::NoFlowControl);
-    if (port_->open(QIODevice::ReadWrite)) return OpenOutcome::Opened;
-    const QSerialPort::SerialPortError error = port_->error();
-    const QString reason = port_->errorString();
-    port_->clearError();
-    OpenOutcome outcome = OpenOutcome::Failed;
-    QString why = reason;
-    if (error == QSerialPort::DeviceNotFoundError) {
-        outcome = OpenOutcome::NotFound;
-        why = QStringLiteral("设备不存在（%1）").arg(reason);
-    } else if (error == QSerialPort::PermissionError) {
-        // Qt reports a port locked by another program as a permission error too.
-        const bool mayUse = ::access(QFile::encodeName(path_).constData(), R_OK | W_OK) == 0;
-        outcome = mayUse ? OpenOutcome::InUse : OpenOutcome::NoPermission;
-        why =
-            mayUse
-                ? QStringLiteral("被其他程序占用（%1）").arg(reason)
-                : QStringLiteral("没有权限（%1）。请把用户加入 dialout 组后重新登录。").arg(reason);
-    }
-    if (detail) *detail = QStringLiteral("%1: %2").arg(path_, why);
-    return outcome;
-}
-
-void DeviceBackend::close()
-{
-    if (port_->isOpen()) port_->close();
-    port_->clearError();
-}
-
-bool DeviceBackend::isOpen() const
-{
-    return port_->isOpen();
-}
-
-bool DeviceBackend::write(const QByteArray& bytes)
-{
-    if (!port_->isOpen() || port_->write(bytes) != bytes.size()) return false;
-    port_->flush();
-    return port_->bytesToWrite() == 0 || port_->waitForBytesWritten(200);
-}
-
-qint64 DeviceBackend::bytesAvailable() const
-{
-    return port_->isOpen() ? port_->bytesAvailable() : 0;
-}
-
-QByteArray DeviceBackend::readAll()
-{
-    return port_->isOpen() ? port_->readAll() : QByteArray();
-}
-
-void DeviceBackend::clearInput()
-{
-    if (port_->isOpen()) port_->clear(QSerialPort::Input);
-}
-
 Line::Line(const PortChoice& port, Interrupt& interrupt, QObject* parent)
     : QObject(parent), port_(port), interrupt_(interrupt)
 {
-    if (port.com > 0)
-        backend_ = std::make_unique<QtSerialBackend>();
-    else
-        backend_ = std::make_unique<DeviceBackend>(port.device);
+    backend_ = std::make_unique<QtSerialBackend>();
+    if (port.com == 0) backend_->setFixedDevice(port.device);
 }
 
 OpenOutcome Line::open(QString* detail)

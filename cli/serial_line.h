@@ -9,7 +9,6 @@
 #include <chrono>
 #include <memory>
 
-class QSerialPort;
 class QSocketNotifier;
 
 namespace tesvaron::cli {
@@ -28,28 +27,6 @@ signals:
 private:
     QSocketNotifier* notifier_ = nullptr;
     bool raised_ = false;
-};
-
-// A device given by its path, opened like a COM number at 9600 8N1.
-class DeviceBackend : public SerialBackend
-{
-    Q_OBJECT
-public:
-    explicit DeviceBackend(const QString& path, QObject* parent = nullptr);
-
-    OpenOutcome open(int comNumber, QString* detail) override;
-    QString device() const override { return path_; }
-    void close() override;
-    bool isOpen() const override;
-    bool write(const QByteArray& bytes) override;
-    qint64 bytesAvailable() const override;
-    QByteArray readAll() override;
-    void clearInput() override;
-    void clearOutput() override {}
-
-private:
-    QSerialPort* port_;
-    QString path_;
 };
 
 // How one exchange ended.
@@ -87,7 +64,7 @@ public:
 private:
     PortChoice port_;
     Interrupt& interrupt_;
-    std::unique_ptr<SerialBackend> backend_;
+    std::unique_ptr<QtSerialBackend> backend_;
 };
 
 } // namespace tesvaron::cli

@@ -84,7 +84,7 @@ QtSerialBackend::QtSerialBackend(QObject* parent)
 
 OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
 {
-    const QString named = resolveComPort(comNumber);
+    const QString named = fixed_.isEmpty() ? resolveComPort(comNumber) : fixed_;
     device_.clear();
     if (named.isEmpty()) {
         if (detail) *detail = QStringLiteral("COM%1: 没有对应的串口设备").arg(comNumber);

@@ -49,6 +49,8 @@ class QtSerialBackend : public SerialBackend
 public:
     explicit QtSerialBackend(QObject* parent = nullptr);
 
+    // Opens this device instead of what the COM number names (a device the user gave).
+    void setFixedDevice(const QString& path) { fixed_ = path; }
     OpenOutcome open(int comNumber, QString* detail) override;
     QString device() const override { return device_; }
     void close() override;
@@ -62,6 +64,7 @@ public:
 private:
     QSerialPort* port_;
     QString device_;
+    QString fixed_;
 };
 
 } // namespace tesvaron
