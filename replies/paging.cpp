@@ -78,7 +78,6 @@ ReplyStep decideReply(ReplyCheck check, const ReplyFrameBytes& frame, const Down
         step.act = ReplyAct::StartPaging;
         step.progress = 0;
         step.next = firstBlock(step.recTotal);
-        running = true;
         break;
     case ReplyProbe:
         step.stopTimeout = true;

@@ -1,16 +1,77 @@
-// COM-number mapping and the save dialog's file types, by table.
+// COM-number mapping and the save dialog's file types by table; the real save dialog and
+// message box, answered as soon as they are up.
 
+#include "platform/message_box.h"
 #include "platform/port_map.h"
 #include "platform/qt_output_seams.h"
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 
 using namespace tesvaron;
+
+// Runs `answer` on the modal dialog once it is up.
+template <typename Dialog> void whenUp(std::function<void(Dialog&)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        if (auto* d = qobject_cast<Dialog*>(QApplication::activeModalWidget())) answer(*d);
+    });
+}
 
 class TestPlatformTables : public QObject
 {
     Q_OBJECT
 private slots:
+    // The dialog opens on the type the index names and reports the type chosen in it; picking
+    // another type gives a bare name that type's extension.
+    void realSaveDialog()
+    {
+        QTemporaryDir dir;
+        QtPrinter printer;
+        QtCommonDialog dialog(printer);
+        dialog.Filter = "txt格式 (*.txt)|*.txt|excel格式 (*.xls)|*.xls|";
+        dialog.FilterIndex = 2;
+        dialog.DefaultExt = ".xls";
+        dialog.InitDir = dir.path();
+        dialog.FileName = "历史记录-1";
+        dialog.CancelError = true;
+        QString opened;
+        whenUp<QFileDialog>([&](QFileDialog& d) {
+            opened = d.selectedNameFilter();
+            if (d.acceptMode() != QFileDialog::AcceptSave ||
+                !d.testOption(QFileDialog::DontUseNativeDialog))
+                opened.clear();
+            d.selectNameFilter("txt格式 (*.txt)");
+            emit d.filterSelected("txt格式 (*.txt)");
+            QMetaObject::invokeMethod(&d, "accept");
+        });
+        QCOMPARE(dialog.ShowSave(nullptr), 0);
+        QCOMPARE(opened, "excel格式 (*.xls)");
+        QCOMPARE(dialog.FileName, dir.filePath("历史记录-1.txt"));
+        QCOMPARE(dialog.FilterIndex, 1);
+        whenUp<QFileDialog>([](QFileDialog& d) { d.reject(); });
+        QCOMPARE(dialog.ShowSave(nullptr), CommonDialog::CancelErrorNumber);
+    }
+
+    void realMessageBox()
+    {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString text;
+        whenUp<QMessageBox>([&](QMessageBox& box) {
+            icon = box.icon();
+            text = box.text();
+            box.accept();
+        });
+        QtMessageBox().show(nullptr, "t", "a\rb\r\nc", MessageBoxSeam::Icon::Exclamation);
+        QCOMPARE(icon, QMessageBox::Warning);
+        QCOMPARE(text, "a\nb\nc");
+    }
+
     void systemPortOrder()
     {
         QCOMPARE(orderSystemPorts({"/dev/ttyS1", "/dev/ttyACM0", "/dev/ttyUSB10", "/dev/ttyS0",
@@ -45,5 +106,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPlatformTables)
+QTEST_MAIN(TestPlatformTables)
 #include "test_platform_tables.moc"
