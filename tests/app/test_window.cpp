@@ -266,7 +266,14 @@ private slots:
         QVERIFY(rig.until([&] { return rig.form->ComFound; }, 9600ms + 1200ms));
         QVERIFY(rig.found());
         QCOMPARE(int(rig.form->ComNo), 5);
+        QVERIFY(rig.until([&] { return rig.form->Lab_value_a->isEnabled(); }));
+        // Silent from here: the reply timer counts from the first unanswered poll.
         rig.serial->instrument = nullptr;
+        const std::size_t sent = rig.serial->written.size();
+        QVERIFY(rig.until([&] { return rig.serial->written.size() > sent; }));
+        const auto unanswered = rig.serial->written.back().at;
+        QVERIFY(rig.until([&] { return rig.form->LinkState == LinkCode::TimedOut; }));
+        QCOMPARE(rig.clock.now(), unanswered + 2500ms);
         rig.advance(10s);
         QCOMPARE(int(rig.form->ComNo), 5);
         QCOMPARE(rig.serial->written.back().com, 5);

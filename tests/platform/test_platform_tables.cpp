@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -56,6 +57,27 @@ private slots:
         QCOMPARE(dialog.FilterIndex, 1);
         whenUp<QFileDialog>([](QFileDialog& d) { d.reject(); });
         QCOMPARE(dialog.ShowSave(nullptr), CommonDialog::CancelErrorNumber);
+    }
+
+    // No page ranges to offer; Cancel is 32755, OK prints (here to a PDF file).
+    void realPrintDialog()
+    {
+        QTemporaryDir home; // the PDF fallback makes its folder there
+        qputenv("HOME", QFile::encodeName(home.path()));
+        QtPrinter printer;
+        QtCommonDialog dialog(printer);
+        dialog.Flags = CommonDialog::NoPageNums;
+        dialog.CancelError = true;
+        bool ranges = true;
+        whenUp<QPrintDialog>([&](QPrintDialog& d) {
+            ranges = d.testOption(QAbstractPrintDialog::PrintPageRange) ||
+                     d.testOption(QAbstractPrintDialog::PrintCurrentPage) ||
+                     d.testOption(QAbstractPrintDialog::PrintSelection);
+            d.reject();
+        });
+        QString why;
+        QCOMPARE(dialog.ShowPrinter(nullptr, &why), CommonDialog::CancelErrorNumber);
+        QVERIFY(!ranges);
     }
 
     void realMessageBox()
