@@ -4,11 +4,15 @@
 #include "platform/message_box.h"
 #include "platform/port_map.h"
 #include "platform/qt_output_seams.h"
+#include "platform/qt_printer.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -78,6 +82,47 @@ private slots:
         QString why;
         QCOMPARE(dialog.ShowPrinter(nullptr, &why), CommonDialog::CancelErrorNumber);
         QVERIFY(!ranges);
+    }
+
+    // Lines run on to a second page; a cell past its column's start pushes the rest down a line;
+    // a printer that cannot start says so once.
+    void pdfPages()
+    {
+        QTemporaryDir dir;
+        QPrinter pdf(QPrinter::HighResolution);
+        pdf.setOutputFormat(QPrinter::PdfFormat);
+        pdf.setOutputFileName(dir.filePath("p.pdf"));
+        QtPrinter printer(&pdf);
+        printer.setCurrentY(500);
+        for (int row = 1; row <= 99; ++row)
+            printer.printLine({{PrintItem::ToColumn, {}, 10},
+                               {PrintItem::Text, QString::number(row)},
+                               {PrintItem::ToColumn, {}, 18},
+                               {PrintItem::Text, row == 7 ? QString(14, 'W') : "12kV"},
+                               {PrintItem::ToColumn, {}, 30},
+                               {PrintItem::Text, row == 7 ? "pushed" : "35kV"}});
+        QVERIFY(printer.EndDoc(nullptr));
+        QProcess text;
+        text.start("pdftotext", {"-bbox", dir.filePath("p.pdf"), "-"});
+        QVERIFY(text.waitForFinished());
+        const QString boxes = QString::fromUtf8(text.readAllStandardOutput());
+        QCOMPARE(boxes.count("<page "), 2);
+        const auto top = [&](const QString& word) {
+            const auto m = QRegularExpression("yMin=\"([0-9.]+)\"[^>]*>" + word + "<").match(boxes);
+            return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
+        };
+        QVERIFY(top("pushed") > top("WWWWWWWWWWWWWW") + 5);
+        QVERIFY(top("7") > 0 && top("WWWWWWWWWWWWWW") == top("7"));
+
+        QPrinter nowhere(QPrinter::HighResolution);
+        nowhere.setOutputFormat(QPrinter::PdfFormat);
+        nowhere.setOutputFileName(dir.path()); // a folder: the job cannot start
+        QtPrinter failing(&nowhere);
+        failing.printLine({{PrintItem::Text, "x"}});
+        failing.printLine({{PrintItem::Text, "y"}});
+        QString why;
+        QVERIFY(!failing.EndDoc(&why));
+        QCOMPARE(why, "打印机无法开始打印");
     }
 
     void realMessageBox()
