@@ -127,7 +127,14 @@ private slots:
         const QList<QByteArray> lines = bench.cli.readAllStandardOutput().trimmed().split('\n');
         QCOMPARE(lines.size(), 3);
         sim::Instrument live({25, 7, {}, {}, {}, {}}); // the live values it sends, in order
+        QDateTime previous;
         for (const QByteArray& line : lines) {
+            // Requests go out on the interval, never early; late only by what a busy machine adds.
+            const QDateTime sent =
+                QDateTime::fromString(line.left(line.indexOf(' ')), Qt::ISODateWithMs);
+            QVERIFY(!previous.isValid() ||
+                    (previous.msecsTo(sent) >= 199 && previous.msecsTo(sent) < 2000));
+            previous = sent;
             const sim::LiveValue v = live.peekLive();
             live.receive(QByteArray::fromHex("A10406000002"));
             const MeasureTexts t = realtimeTexts(v.voltage, v.current, v.code);
