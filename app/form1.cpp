@@ -3,6 +3,7 @@
 #include "app/clock_text.h"
 #include "app/icons.h"
 #include "app/tab_strip.h"
+#include "output/text_files.h"
 #include "platform/output_seams.h"
 
 #include <QAction>
@@ -309,10 +310,8 @@ void Form1::GridInit()
             DataGrid->setTextMatrix(r, c, QString());
     for (int r = 1; r <= 99; ++r)
         DataGrid->setTextMatrix(r, 0, QString::number(r));
-    DataGrid->setTextMatrix(0, 0, QStringLiteral("NO."));
-    DataGrid->setTextMatrix(0, 1, QStringLiteral("对地电压"));
-    DataGrid->setTextMatrix(0, 2, QStringLiteral("    线电压  "));
-    DataGrid->setTextMatrix(0, 3, QStringLiteral("   电      流"));
+    for (int c = 0; c < 4; ++c)
+        DataGrid->setTextMatrix(0, c, HistoryTitles[c]);
 }
 
 } // namespace tesvaron

@@ -14,10 +14,6 @@ namespace {
 constexpr double MinIntervalS = 0.1;
 constexpr double MaxIntervalS = 86400.0;
 
-const std::array<QString, HistoryTable::Cols> TableTitles = {
-    QStringLiteral("NO."), QStringLiteral("对地电压"), QStringLiteral("    线电压  "),
-    QStringLiteral("   电      流")};
-
 Command commandNamed(const QString& name)
 {
     if (name == QLatin1String("ports")) return Command::Ports;
@@ -199,7 +195,7 @@ OutputFormat outputFormat(const QString& path)
 HistoryTable::HistoryTable()
 {
     for (int c = 0; c < Cols; ++c)
-        cells_[0][std::size_t(c)] = TableTitles[std::size_t(c)];
+        cells_[0][std::size_t(c)] = HistoryTitles[c];
     for (int r = 1; r < Rows; ++r)
         cells_[std::size_t(r)][0] = QString::number(r);
 }
@@ -212,10 +208,8 @@ const QString& HistoryTable::cell(int row, int column) const
 void HistoryTable::writeBlock(const ReplyFrameBytes& frame, int rowOffset, int rows)
 {
     for (int i = 0; i < rows && rowOffset + i + 1 < Rows; ++i) {
-        const std::uint8_t* record = frame.data() + 2 + 5 * i;
-        const MeasureTexts texts =
-            historyTexts(std::uint16_t(record[0] << 8 | record[1]),
-                         std::uint16_t(record[2] << 8 | record[3]), record[4]);
+        const HistoryRecord record = historyRecord(frame, i);
+        const MeasureTexts texts = historyTexts(record.rawVolt, record.rawCurrent, record.code);
         auto& row = cells_[std::size_t(rowOffset + i + 1)];
         row[1] = texts.ground;
         row[2] = texts.line;
@@ -230,11 +224,7 @@ QByteArray HistoryTable::textFile() const
 
 SheetCells HistoryTable::sheetCells() const
 {
-    SheetCells sheet(Rows, std::vector<SheetCell>(Cols));
-    for (int r = 0; r < Rows; ++r)
-        for (int c = 0; c < Cols; ++c)
-            sheet[std::size_t(r)][std::size_t(c)] = {cell(r, c), true};
-    return sheet;
+    return centredSheet(Rows, Cols, [this](int row, int column) { return cell(row, column); });
 }
 
 QByteArray HistoryTable::csv(int recordRows) const
@@ -272,12 +262,9 @@ QString isoTimestamp(const QDateTime& time)
 
 LiveReading liveReading(const ReplyFrameBytes& frame)
 {
-    LiveReading r;
-    r.rawVolt = std::uint16_t(frame[2] << 8 | frame[3]);
-    r.rawCurrent = frame[4]; // payload byte 2 alone, as the window reads it
-    r.code = frame[5];
-    r.texts = realtimeTexts(r.rawVolt, r.rawCurrent, r.code);
-    return r;
+    const RealtimeValue value = realtimeValue(frame);
+    return {realtimeTexts(value.rawVolt, value.rawCurrent, value.code), value.rawVolt,
+            value.rawCurrent, value.code};
 }
 
 QString watchLine(const QDateTime& at, const LiveReading& reading)

@@ -138,11 +138,9 @@ void Form1::HistorySave()
 // The table's cells as they stand, each centred, into a workbook of the type the name asks for.
 void Form1::ExcelExport(const QString& fileName)
 {
-    SheetCells cells(std::size_t(DataGrid->Rows()),
-                     std::vector<SheetCell>(std::size_t(DataGrid->Cols())));
-    for (int row = 0; row < DataGrid->Rows(); ++row)
-        for (int col = 0; col < DataGrid->Cols(); ++col)
-            cells[std::size_t(row)][std::size_t(col)] = {DataGrid->TextMatrix(row, col), true};
+    const SheetCells cells =
+        centredSheet(DataGrid->Rows(), DataGrid->Cols(),
+                     [this](int row, int col) { return DataGrid->TextMatrix(row, col); });
     QString error;
     if (!writeWorkbookFile(QDir::fromNativeSeparators(fileName), cells, &error))
         showSaveFailure(*messageBox_, this, fileName, error);

@@ -20,6 +20,11 @@
 
 namespace tesvaron {
 
+// The history table's column titles, as the grid shows them and its workbook keeps them.
+inline const QString HistoryTitles[4] = {QStringLiteral("NO."), QStringLiteral("对地电压"),
+                                         QStringLiteral("    线电压  "),
+                                         QStringLiteral("   电      流")};
+
 QByteArray toGbk(const QString& text);
 
 QByteArray realtimeTextFile(const QString& ground, const QString& line, const QString& current);

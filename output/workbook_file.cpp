@@ -63,6 +63,16 @@ bool writeXlsx(const QString& path, const SheetCells& cells, QString* error)
 
 } // namespace
 
+SheetCells centredSheet(int rows, int columns, const CellReader& cell)
+{
+    SheetCells cells(static_cast<std::size_t>(rows),
+                     std::vector<SheetCell>(static_cast<std::size_t>(columns)));
+    for (int row = 0; row < rows; ++row)
+        for (int col = 0; col < columns; ++col)
+            cells[std::size_t(row)][std::size_t(col)] = {cell(row, col), true};
+    return cells;
+}
+
 bool writeWorkbookFile(const QString& path, const SheetCells& cells, QString* error)
 {
     if (path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))

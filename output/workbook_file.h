@@ -3,6 +3,8 @@
 // A name ending in ".xlsx" gets Office Open XML; any other name an Excel 97-2003 (BIFF8)
 // workbook in a compound-file container.
 
+#include "output/text_files.h"
+
 #include <QByteArray>
 #include <QString>
 #include <vector>
@@ -17,6 +19,9 @@ struct SheetCell
 
 // rows x columns, 0-based; cells[r][c] becomes worksheet cell (r + 1, c + 1).
 using SheetCells = std::vector<std::vector<SheetCell>>;
+
+// rows x columns cells read from `cell`, each centred: how the history table is exported.
+SheetCells centredSheet(int rows, int columns, const CellReader& cell);
 
 // A complete BIFF8 .xls file (compound file with one "Workbook" stream, one sheet "Sheet1").
 QByteArray biff8Workbook(const SheetCells& cells);

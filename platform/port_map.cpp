@@ -17,7 +17,11 @@ namespace tesvaron {
 QString portLinkFolder()
 {
     const QString own = qEnvironmentVariable("TESVARON_PORTS");
-    if (!own.isEmpty()) return own;
+    return own.isEmpty() ? runtimeFolder() : own;
+}
+
+QString runtimeFolder()
+{
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty()) return runtime + QStringLiteral("/tesvaron");
 #ifdef Q_OS_WIN

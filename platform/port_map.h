@@ -16,6 +16,10 @@
 
 namespace tesvaron {
 
+// This user's folder for the program's runtime files: $XDG_RUNTIME_DIR/tesvaron, else
+// /tmp/tesvaron-<uid>.
+QString runtimeFolder();
+// $TESVARON_PORTS, else the runtime folder.
 QString portLinkFolder();
 
 // Orders system port names (e.g. "ttyS0", "ttyUSB1") as the numbering hands them out.

@@ -1,14 +1,12 @@
 #include "platform/single_instance.h"
 
+#include "platform/port_map.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-
-#ifndef Q_OS_WIN
-#include <unistd.h>
-#endif
 
 namespace tesvaron {
 
@@ -26,13 +24,7 @@ SingleInstance::SingleInstance(QString socketPath, QObject* parent)
 
 QString SingleInstance::defaultPath()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) return runtime + QStringLiteral("/tesvaron/instance");
-#ifdef Q_OS_WIN
-    return QDir::tempPath() + QStringLiteral("/tesvaron/instance");
-#else
-    return QStringLiteral("/tmp/tesvaron-%1/instance").arg(::getuid());
-#endif
+    return runtimeFolder() + QStringLiteral("/instance");
 }
 
 bool SingleInstance::askRunning()

@@ -103,9 +103,8 @@ void Form1::RealtimeShow()
     enable(Timer_timeout, false);
     showValuesLive(true);
     VoltText.clear();
-    const std::uint16_t rawVolt = std::uint16_t(RxFrame[2] << 8 | RxFrame[3]);
-    // The current is payload byte 2 alone; byte 1 is the voltage's low byte.
-    const MeasureTexts texts = realtimeTexts(rawVolt, RxFrame[4], RxFrame[5]);
+    const RealtimeValue value = realtimeValue(RxFrame);
+    const MeasureTexts texts = realtimeTexts(value.rawVolt, value.rawCurrent, value.code);
     if (texts.ground == OverRangeText) {
         Lab_value_lg->setText(OverRangeText);
         Lab_value_ll->setText(OverRangeText);
@@ -126,10 +125,8 @@ void Form1::HistoryShow(std::uint8_t rowOffset, std::uint8_t count)
     // The count is already held to the table's rows and to what the frame can carry.
     for (int i = 0; i < count; ++i) {
         const int row = rowOffset + i + 1;
-        const std::uint8_t* record = RxFrame.data() + 2 + 5 * i;
-        const MeasureTexts texts =
-            historyTexts(std::uint16_t(record[0] << 8 | record[1]),
-                         std::uint16_t(record[2] << 8 | record[3]), record[4]);
+        const HistoryRecord record = historyRecord(RxFrame, i);
+        const MeasureTexts texts = historyTexts(record.rawVolt, record.rawCurrent, record.code);
         DataGrid->setTextMatrix(row, 1, texts.ground);
         DataGrid->setTextMatrix(row, 2, texts.line);
         DataGrid->setTextMatrix(row, 3, texts.current);

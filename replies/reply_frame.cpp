@@ -33,6 +33,18 @@ ReplyCheck locateReply(const QByteArray& rx, int rxCount, ReplyFrameBytes& frame
                                                           : ReplyCheck::BadChecksum;
 }
 
+RealtimeValue realtimeValue(const ReplyFrameBytes& frame)
+{
+    return {std::uint16_t(frame[2] << 8 | frame[3]), frame[4], frame[5]};
+}
+
+HistoryRecord historyRecord(const ReplyFrameBytes& frame, int index)
+{
+    const std::uint8_t* record = frame.data() + 2 + 5 * index;
+    return {std::uint16_t(record[0] << 8 | record[1]), std::uint16_t(record[2] << 8 | record[3]),
+            record[4]};
+}
+
 int historyRecordCount(std::uint8_t length)
 {
     if (length < 7) return 0;

@@ -41,6 +41,24 @@ enum class ReplyCheck {
 // header is found the bytes after it are copied even if the frame then turns out incomplete.
 ReplyCheck locateReply(const QByteArray& rx, int rxCount, ReplyFrameBytes& frame);
 
+// The numbers of a realtime reply.
+struct RealtimeValue
+{
+    std::uint16_t rawVolt = 0;   // tenths of a kV
+    std::uint8_t rawCurrent = 0; // payload byte 2 alone; byte 1 is the voltage's low byte
+    std::uint8_t code = 0;       // decimal code of the current
+};
+RealtimeValue realtimeValue(const ReplyFrameBytes& frame);
+
+// The numbers of record `index` (0-based) of a history block.
+struct HistoryRecord
+{
+    std::uint16_t rawVolt = 0;
+    std::uint16_t rawCurrent = 0;
+    std::uint8_t code = 0;
+};
+HistoryRecord historyRecord(const ReplyFrameBytes& frame, int index);
+
 // Records in a history block of length L: (L - 2) / 5 to the nearest whole number; 0 when
 // L < 7 (no whole record); never more than the 101-byte frame can hold (19).
 int historyRecordCount(std::uint8_t length);
