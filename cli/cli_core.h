@@ -8,12 +8,21 @@
 #include "replies/reply_frame.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <vector>
+
+// The context of tesvaron-cli's messages. They are written in Chinese; translations/ holds the
+// English ones, which the program loads unless the locale is Chinese.
+class CliText
+{
+    Q_DECLARE_TR_FUNCTIONS(CliText)
+};
 
 namespace tesvaron::cli {
 
@@ -34,15 +43,19 @@ struct Options
     bool help = false;
     bool version = false;
     PortChoice port;
-    QString output; // read: the file, "-" for CSV on standard output
+    QString output;    // read: the file, "-" for CSV on standard output
+    bool json = false; // results as JSON on standard output
     std::chrono::milliseconds interval = RealPeriod;
-    int count = 0; // watch: polls before it ends, 0 until interrupted
-    QString csv;   // watch: the file the readings are appended to
+    int count = 0;                         // watch: polls before it ends, 0 until interrupted
+    std::chrono::milliseconds duration{0}; // watch: how long it polls, 0 until interrupted
+    QString csv;   // watch: the file the readings are appended to, "-" for standard output
     QString error; // a usage error, one line; the rest is then unset
 };
 
 // `args` without the program's name.
 Options parseArguments(const QStringList& args);
+// "30s", "10m", "2h", "1.5h" or plain seconds; zero when the text is not a duration.
+std::chrono::milliseconds parseDuration(const QString& text);
 // The --help text of a command (Command::None: the program's).
 QString usageText(Command command);
 
@@ -92,6 +105,20 @@ QString watchLine(const QDateTime& at, const LiveReading& reading);
 QString watchFailureLine(const QDateTime& at, const QString& reason);
 QByteArray watchCsvHeader();
 QByteArray watchCsvRow(const QDateTime& at, const LiveReading* reading, const char* status);
+
+// The JSON forms, for scripts: numbers as numbers, an over-range reading as nulls with
+// "over_range": true, times as isoTimestamp() gives them.
+QByteArray watchJsonLine(const QDateTime& at, const LiveReading* reading, const char* status);
+// read: the records of rows 1..recordRows.
+QByteArray historyJson(const HistoryTable& table, int recordRows, int reported);
+// One port of `ports`: its status word is ok, not_found, in_use, no_permission or failed.
+struct PortRow
+{
+    int com = 0;
+    QString device;
+    const char* status = "failed";
+};
+QByteArray portsJson(const std::vector<PortRow>& rows);
 
 // "[#####-----]  50/99" for a terminal.
 QString progressBar(int value, int maximum);

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdio>
 #include <memory>
@@ -39,21 +41,48 @@ QString reasonOf(const QString& detail)
     return colon > 0 ? detail.mid(colon + 2) : detail;
 }
 
+// Writes all of `bytes` to standard output at once; says so when it cannot.
+bool writeStdout(const QByteArray& bytes)
+{
+    const bool ok = std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) ==
+                        std::size_t(bytes.size()) &&
+                    std::fflush(stdout) == 0;
+    if (!ok) complain(CliText::tr("无法写入标准输出"));
+    return ok;
+}
+
+const char* statusWord(OpenOutcome outcome)
+{
+    switch (outcome) {
+    case OpenOutcome::Opened:
+        return "ok";
+    case OpenOutcome::NotFound:
+        return "not_found";
+    case OpenOutcome::InUse:
+        return "in_use";
+    case OpenOutcome::NoPermission:
+        return "no_permission";
+    case OpenOutcome::Failed:
+        break;
+    }
+    return "failed";
+}
+
 QString openStatus(OpenOutcome outcome)
 {
     switch (outcome) {
     case OpenOutcome::Opened:
         return QStringLiteral("ok");
     case OpenOutcome::NotFound:
-        return QStringLiteral("无效");
+        return CliText::tr("无效");
     case OpenOutcome::InUse:
-        return QStringLiteral("被占用");
+        return CliText::tr("被占用");
     case OpenOutcome::NoPermission:
-        return QStringLiteral("无权限");
+        return CliText::tr("无权限");
     case OpenOutcome::Failed:
         break;
     }
-    return QStringLiteral("失败");
+    return CliText::tr("失败");
 }
 
 // Says why an exchange got no reply and what that makes of the command.
@@ -61,19 +90,19 @@ Outcome exchangeFailed(const Line& line, const Exchange& ex)
 {
     switch (ex.end) {
     case ExchangeEnd::Interrupted:
-        complain(QStringLiteral("已中断"));
+        complain(CliText::tr("已中断"));
         return Outcome::Interrupted;
     case ExchangeEnd::PortError:
-        complain(QStringLiteral("%1 串口错误：%2").arg(line.label(), reasonOf(ex.detail)));
+        complain(CliText::tr("%1 串口错误：%2").arg(line.label(), reasonOf(ex.detail)));
         return Outcome::PortError;
     case ExchangeEnd::BadChecksum:
-        complain(QStringLiteral("%1 的回复校验错误").arg(line.label()));
+        complain(CliText::tr("%1 的回复校验错误").arg(line.label()));
         return Outcome::NoReply;
     case ExchangeEnd::NoReply:
     case ExchangeEnd::Reply:
         break;
     }
-    complain(QStringLiteral("%1 没有应答").arg(line.label()));
+    complain(CliText::tr("%1 没有应答").arg(line.label()));
     return Outcome::NoReply;
 }
 
@@ -84,27 +113,36 @@ bool probeAnswered(const Exchange& ex)
 }
 
 // The window's scan, once through: each port that opens gets a probe and until its 600 ms are
-// up to answer; a port that does not open is passed at once.
+// up to answer; a port that does not open is passed at once. When nothing answers, a port the
+// user was refused is the likely place of the instrument, so it is named with the system's
+// reason and hint, as for --port.
 std::unique_ptr<Line> scanPorts(Interrupt& interrupt, Outcome* outcome)
 {
+    QStringList refused;
     for (int com = FirstComNumber; com <= LastComNumber; ++com) {
         const auto slotEnd = Clock::now() + FindcomPeriod;
         auto line = std::make_unique<Line>(PortChoice{com, {}}, interrupt);
-        if (line->open(nullptr) == OpenOutcome::Opened) {
+        QString detail;
+        const OpenOutcome opened = line->open(&detail);
+        if (opened == OpenOutcome::Opened) {
             const Exchange ex = line->exchange(
                 KindProbe, 0, 0, std::chrono::ceil<milliseconds>(slotEnd - Clock::now()));
             if (probeAnswered(ex)) return line;
             line->close();
+        } else if (opened == OpenOutcome::NoPermission) {
+            refused << CliText::tr("无法打开 %1：%2").arg(line->label(), reasonOf(detail));
         }
         if (interrupt.raised()) {
             *outcome = exchangeFailed(*line, {ExchangeEnd::Interrupted, {}, {}});
             return nullptr;
         }
     }
-    complain(QStringLiteral("没有找到仪器：COM%1 到 COM%2 都没有应答")
+    complain(CliText::tr("没有找到仪器：COM%1 到 COM%2 都没有应答")
                  .arg(FirstComNumber)
                  .arg(LastComNumber));
-    *outcome = Outcome::NoInstrument;
+    for (const QString& why : refused)
+        complain(why);
+    *outcome = refused.isEmpty() ? Outcome::NoInstrument : Outcome::PortError;
     return nullptr;
 }
 
@@ -113,13 +151,13 @@ std::unique_ptr<Line> connectLine(const Options& options, Interrupt& interrupt, 
 {
     if (!options.port.given()) {
         auto line = scanPorts(interrupt, outcome);
-        if (line && stderrIsTerminal()) complain(QStringLiteral("仪器在 %1").arg(line->label()));
+        if (line && stderrIsTerminal()) complain(CliText::tr("仪器在 %1").arg(line->label()));
         return line;
     }
     auto line = std::make_unique<Line>(options.port, interrupt);
     QString detail;
     if (line->open(&detail) != OpenOutcome::Opened) {
-        complain(QStringLiteral("无法打开 %1：%2").arg(line->label(), reasonOf(detail)));
+        complain(CliText::tr("无法打开 %1：%2").arg(line->label(), reasonOf(detail)));
         *outcome = Outcome::PortError;
         return nullptr;
     }
@@ -131,12 +169,11 @@ bool mayWrite(const QString& path, QString* why)
 {
     const QFileInfo target(path);
     if (target.isDir()) {
-        *why = QStringLiteral("这是一个文件夹");
+        *why = CliText::tr("这是一个文件夹");
         return false;
     }
     if (!target.absoluteDir().exists()) {
-        *why =
-            QStringLiteral("文件夹 %1 不存在").arg(QDir::toNativeSeparators(target.absolutePath()));
+        *why = CliText::tr("文件夹 %1 不存在").arg(QDir::toNativeSeparators(target.absolutePath()));
         return false;
     }
     return true;
@@ -164,7 +201,7 @@ Outcome download(Line& line, HistoryTable& table, int* total, int* reported)
         }
         if (step.act == ReplyAct::WriteBlock) table.writeBlock(ex.frame, step.rowOffset, step.rows);
         if (showProgress)
-            std::fprintf(stderr, "\r读取历史记录 %s",
+            std::fprintf(stderr, "\r%s %s", CliText::tr("读取历史记录").toUtf8().constData(),
                          progressBar(step.progress, *total).toUtf8().constData());
         if (step.finished) {
             if (showProgress) std::fputs("\n", stderr);
@@ -172,7 +209,7 @@ Outcome download(Line& line, HistoryTable& table, int* total, int* reported)
         }
         if (!step.next) {
             if (showProgress) std::fputs("\n", stderr);
-            complain(QStringLiteral("%1 拒绝了请求，读取中止").arg(line.label()));
+            complain(CliText::tr("%1 拒绝了请求，读取中止").arg(line.label()));
             return Outcome::NoReply;
         }
         ex = line.exchange(KindHistoryBlock, step.next->start, step.next->count, ReplyTimeout);
@@ -188,14 +225,7 @@ bool writeOutput(const QString& path, const HistoryTable& table, int total)
         ok = writeFileAtomically(path, table.textFile(), &error);
         break;
     case OutputFormat::Csv:
-        if (path == QLatin1String("-")) {
-            const QByteArray bytes = table.csv(total);
-            ok = std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) ==
-                     std::size_t(bytes.size()) &&
-                 std::fflush(stdout) == 0;
-            if (!ok) complain(QStringLiteral("无法写入标准输出"));
-            return ok;
-        }
+        if (path == QLatin1String("-")) return writeStdout(table.csv(total));
         ok = writeFileAtomically(path, table.csv(total), &error);
         break;
     case OutputFormat::Xls:
@@ -205,7 +235,7 @@ bool writeOutput(const QString& path, const HistoryTable& table, int total)
     case OutputFormat::Unknown:
         break;
     }
-    if (!ok) complain(QStringLiteral("无法写入 %1：%2").arg(path, error));
+    if (!ok) complain(CliText::tr("无法写入 %1：%2").arg(path, error));
     return ok;
 }
 
@@ -216,19 +246,23 @@ void complain(const QString& message)
     printLine(stderr, QStringLiteral("tesvaron-cli: ") + message);
 }
 
-Outcome runPorts()
+Outcome runPorts(const Options& options)
 {
+    std::vector<PortRow> rows;
     for (int com = FirstComNumber; com <= LastComNumber; ++com) {
         QtSerialBackend port;
         const OpenOutcome outcome = port.open(com, nullptr);
         QString device = port.device();
         if (device.isEmpty()) device = resolveComPort(com);
         port.close();
-        printLine(stdout, QStringLiteral("COM%1 %2 %3")
-                              .arg(QString::number(com).leftJustified(2))
-                              .arg(device.isEmpty() ? QStringLiteral("-") : device, -24)
-                              .arg(openStatus(outcome)));
+        rows.push_back({com, device, statusWord(outcome)});
+        if (!options.json)
+            printLine(stdout, QStringLiteral("COM%1 %2 %3")
+                                  .arg(QString::number(com).leftJustified(2))
+                                  .arg(device.isEmpty() ? QStringLiteral("-") : device, -24)
+                                  .arg(openStatus(outcome)));
     }
+    if (options.json) return writeStdout(portsJson(rows)) ? Outcome::Done : Outcome::FileError;
     return Outcome::Done;
 }
 
@@ -245,6 +279,14 @@ Outcome runFind(const Options& options, Interrupt& interrupt)
         line = scanPorts(interrupt, &outcome);
         if (!line) return outcome;
     }
+    if (options.json) {
+        const QJsonObject found{
+            {QStringLiteral("com"), line->com() == 0 ? QJsonValue() : QJsonValue(line->com())},
+            {QStringLiteral("device"), line->device()}};
+        return writeStdout(QJsonDocument(found).toJson(QJsonDocument::Compact) + '\n')
+                   ? Outcome::Done
+                   : Outcome::FileError;
+    }
     printLine(stdout, line->com() == 0
                           ? line->device()
                           : QStringLiteral("COM%1 %2").arg(line->com()).arg(line->device()));
@@ -255,8 +297,8 @@ Outcome runRead(const Options& options, Interrupt& interrupt)
 {
     const QString& path = options.output;
     QString why;
-    if (path != QLatin1String("-") && !mayWrite(path, &why)) {
-        complain(QStringLiteral("无法写入 %1：%2").arg(path, why));
+    if (!path.isEmpty() && path != QLatin1String("-") && !mayWrite(path, &why)) {
+        complain(CliText::tr("无法写入 %1：%2").arg(path, why));
         return Outcome::FileError;
     }
     Outcome outcome = Outcome::Done;
@@ -269,27 +311,38 @@ Outcome runRead(const Options& options, Interrupt& interrupt)
     outcome = download(*line, table, &total, &reported);
     if (outcome != Outcome::Done) return outcome;
     if (reported > total)
-        complain(QStringLiteral("仪器存有 %1 组记录，只读取了前 %2 组").arg(reported).arg(total));
-    if (total == 0) complain(QStringLiteral("仪器中没有历史记录"));
-    if (!writeOutput(path, table, total)) return Outcome::FileError;
-    if (stderrIsTerminal() && path != QLatin1String("-"))
-        complain(QStringLiteral("已读取 %1 组记录，写入 %2").arg(total).arg(path));
+        complain(CliText::tr("仪器存有 %1 组记录，只读取了前 %2 组").arg(reported).arg(total));
+    if (total == 0) complain(CliText::tr("仪器中没有历史记录"));
+    if (!path.isEmpty() && !writeOutput(path, table, total)) return Outcome::FileError;
+    if (options.json && !writeStdout(historyJson(table, total, reported)))
+        return Outcome::FileError;
+    if (stderrIsTerminal() && !path.isEmpty() && path != QLatin1String("-"))
+        complain(CliText::tr("已读取 %1 组记录，写入 %2").arg(total).arg(path));
     return Outcome::Done;
 }
 
 Outcome runWatch(const Options& options, Interrupt& interrupt)
 {
     // Each row goes out whole in one write and at once, so the file is complete whenever the
-    // program ends; an existing file is added to, never replaced.
-    QFile csv(options.csv);
-    if (!options.csv.isEmpty()) {
+    // program ends; an existing file is added to, never replaced. "-" is standard output, which
+    // then carries the CSV instead of the text lines.
+    const bool csvToStdout = options.csv == QLatin1String("-");
+    QFile csv;
+    if (csvToStdout) {
+        if (!csv.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            csv.write(watchCsvHeader()) < 0) {
+            complain(CliText::tr("无法写入标准输出"));
+            return Outcome::FileError;
+        }
+    } else if (!options.csv.isEmpty()) {
+        csv.setFileName(options.csv);
         const bool opened =
             !QFileInfo(options.csv).isDir() &&
             csv.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
         if (!opened || (csv.size() == 0 && csv.write(watchCsvHeader()) < 0)) {
-            complain(QStringLiteral("无法写入 %1：%2")
-                         .arg(options.csv,
-                              opened ? csv.errorString() : QStringLiteral("无法创建或打开")));
+            complain(
+                CliText::tr("无法写入 %1：%2")
+                    .arg(options.csv, opened ? csv.errorString() : CliText::tr("无法创建或打开")));
             return Outcome::FileError;
         }
     }
@@ -300,44 +353,57 @@ Outcome runWatch(const Options& options, Interrupt& interrupt)
     // A poll gets until the next one to be answered, as the window's next poll closes the port
     // on a reply still on its way, and never more than the reply timeout.
     const milliseconds timeout = std::min<milliseconds>(ReplyTimeout, options.interval);
+    const auto start = Clock::now();
+    const auto deadline = options.duration > milliseconds::zero() ? start + options.duration
+                                                                  : Clock::time_point::max();
     int answered = 0;
-    auto due = Clock::now();
+    auto due = start;
     for (int polls = 0; options.count == 0 || polls < options.count; ++polls) {
+        // A poll falls due within the duration or not at all.
+        if (polls > 0 && due >= deadline) break;
         if (polls > 0 && !line->pause(std::chrono::ceil<milliseconds>(due - Clock::now()))) break;
         // Every line carries the time of its poll, answered or not.
         const QDateTime now = QDateTime::currentDateTime();
         const Exchange ex = line->exchange(KindRealtime, 0, 0, timeout);
         if (ex.end == ExchangeEnd::Interrupted) break;
         QByteArray row;
+        QByteArray json;
         if (ex.end == ExchangeEnd::Reply && ex.frame[1] == ReplyRealtime) {
             const LiveReading reading = liveReading(ex.frame);
-            printLine(stdout, watchLine(now, reading));
+            if (options.json)
+                json = watchJsonLine(now, &reading, "ok");
+            else if (!csvToStdout)
+                printLine(stdout, watchLine(now, reading));
             row = watchCsvRow(now, &reading, "ok");
             ++answered;
         } else {
-            QString reason = QStringLiteral("无应答");
+            QString reason = CliText::tr("无应答");
             const char* status = "no_reply";
             if (ex.end == ExchangeEnd::Reply) {
-                reason = QStringLiteral("仪器拒绝（F1）");
+                reason = CliText::tr("仪器拒绝（F1）");
                 status = "refused";
             } else if (ex.end == ExchangeEnd::BadChecksum) {
-                reason = QStringLiteral("校验错误");
+                reason = CliText::tr("校验错误");
                 status = "bad_checksum";
             } else if (ex.end == ExchangeEnd::PortError) {
-                reason = QStringLiteral("串口错误（%1）").arg(ex.detail);
+                reason = CliText::tr("串口错误（%1）").arg(ex.detail);
                 status = "port_error";
             }
-            printLine(stdout, watchFailureLine(now, reason));
+            if (options.json)
+                json = watchJsonLine(now, nullptr, status);
+            else if (!csvToStdout)
+                printLine(stdout, watchFailureLine(now, reason));
             row = watchCsvRow(now, nullptr, status);
         }
+        if (!json.isEmpty() && !writeStdout(json)) return Outcome::FileError;
         if (csv.isOpen() && csv.write(row) != row.size()) {
-            complain(QStringLiteral("无法写入 %1：%2").arg(options.csv, csv.errorString()));
+            complain(CliText::tr("无法写入 %1：%2").arg(options.csv, csv.errorString()));
             return Outcome::FileError;
         }
         due = std::max(due + options.interval, Clock::now());
     }
     if (answered == 0 && !interrupt.raised()) {
-        complain(QStringLiteral("%1 没有应答").arg(line->label()));
+        complain(CliText::tr("%1 没有应答").arg(line->label()));
         return Outcome::NoReply;
     }
     return Outcome::Done;

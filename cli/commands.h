@@ -7,7 +7,7 @@ namespace tesvaron::cli {
 
 class Interrupt;
 
-Outcome runPorts();
+Outcome runPorts(const Options& options);
 Outcome runFind(const Options& options, Interrupt& interrupt);
 Outcome runRead(const Options& options, Interrupt& interrupt);
 Outcome runWatch(const Options& options, Interrupt& interrupt);

@@ -5,6 +5,8 @@
 #include "cli/serial_line.h"
 
 #include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 
 using namespace tesvaron::cli;
@@ -14,10 +16,16 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tesvaron-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TESVARON_VERSION));
+    // The messages are written in Chinese; every other language reads them in English.
+    QTranslator english;
+    const QString language = QLocale::system().uiLanguages().value(0);
+    if (!language.startsWith(QLatin1String("zh")) &&
+        english.load(QStringLiteral(":/i18n/tesvaron-cli_en.qm")))
+        QCoreApplication::installTranslator(&english);
 
     const Options options = parseArguments(QCoreApplication::arguments().mid(1));
     if (!options.error.isEmpty()) {
-        complain(options.error + QStringLiteral("（见 tesvaron-cli --help）"));
+        complain(options.error + CliText::tr("（见 tesvaron-cli --help）"));
         return exitCode(Outcome::Usage);
     }
     if (options.version) {
@@ -33,7 +41,7 @@ int main(int argc, char** argv)
     Outcome outcome = Outcome::Usage;
     switch (options.command) {
     case Command::Ports:
-        outcome = runPorts();
+        outcome = runPorts(options);
         break;
     case Command::Find:
         outcome = runFind(options, interrupt);

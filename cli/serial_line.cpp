@@ -94,7 +94,7 @@ Exchange Line::exchange(std::uint8_t kind, std::int16_t start, std::int16_t coun
     backend_->clearInput();
     if (!backend_->write(QByteArray(reinterpret_cast<const char*>(request.bytes.data()),
                                     qsizetype(request.bytes.size())))) {
-        result.detail = QStringLiteral("%1: 写入失败").arg(device());
+        result.detail = CliText::tr("%1: 写入失败").arg(device());
         return fail(ExchangeEnd::PortError);
     }
 

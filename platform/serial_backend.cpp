@@ -2,6 +2,7 @@
 
 #include "platform/port_map.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -87,7 +88,9 @@ OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
     const QString named = fixed_.isEmpty() ? resolveComPort(comNumber) : fixed_;
     device_.clear();
     if (named.isEmpty()) {
-        if (detail) *detail = QStringLiteral("COM%1: 没有对应的串口设备").arg(comNumber);
+        if (detail)
+            *detail = QCoreApplication::translate("SerialBackend", "COM%1: 没有对应的串口设备")
+                          .arg(comNumber);
         return OpenOutcome::NotFound;
     }
     QString device = named;
@@ -96,7 +99,9 @@ OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
     if (info.isSymLink()) {
         device = info.canonicalFilePath();
         if (device.isEmpty()) {
-            if (detail) *detail = QStringLiteral("%1 指向的设备不存在").arg(named);
+            if (detail)
+                *detail =
+                    QCoreApplication::translate("SerialBackend", "%1 指向的设备不存在").arg(named);
             return OpenOutcome::NotFound;
         }
     }
@@ -113,7 +118,9 @@ OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
 #ifndef Q_OS_WIN
     if (const qint64 holder = lockHolder(device)) {
         if (detail)
-            *detail = QStringLiteral("%1: 被其他程序占用（进程 %2）").arg(device).arg(holder);
+            *detail = QCoreApplication::translate("SerialBackend", "%1: 被其他程序占用（进程 %2）")
+                          .arg(device)
+                          .arg(holder);
         return OpenOutcome::InUse;
     }
 #endif
@@ -123,7 +130,10 @@ OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
         if (::flock(int(port_->handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
             port_->close();
             port_->clearError();
-            if (detail) *detail = QStringLiteral("%1: 被其他程序占用（flock）").arg(device);
+            if (detail)
+                *detail =
+                    QCoreApplication::translate("SerialBackend", "%1: 被其他程序占用（flock）")
+                        .arg(device);
             return OpenOutcome::InUse;
         }
 #endif
@@ -142,11 +152,15 @@ OpenOutcome QtSerialBackend::open(int comNumber, QString* detail)
     case QSerialPort::PermissionError:
         if (!userMayUse(device)) {
             if (detail)
-                *detail = QStringLiteral("%1: 没有权限（%2）。请把用户加入 dialout 组后重新登录。")
-                              .arg(device, reason);
+                *detail =
+                    QCoreApplication::translate(
+                        "SerialBackend", "%1: 没有权限（%2）。请把用户加入 dialout 组后重新登录。")
+                        .arg(device, reason);
             return OpenOutcome::NoPermission;
         }
-        if (detail) *detail = QStringLiteral("%1: 被其他程序占用（%2）").arg(device, reason);
+        if (detail)
+            *detail = QCoreApplication::translate("SerialBackend", "%1: 被其他程序占用（%2）")
+                          .arg(device, reason);
         return OpenOutcome::InUse;
     default:
         if (detail) *detail = QStringLiteral("%1: %2").arg(device, reason);

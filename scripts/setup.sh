@@ -12,7 +12,7 @@ packages=(
   fonts-noto-cjk fontconfig
   xvfb xauth imagemagick
   poppler-utils unzip
-  qt6-translations-l10n
+  qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
   librsvg2-bin desktop-file-utils appstream
   dpkg-dev file lintian
 )

@@ -4,10 +4,14 @@
 #include "output/text_files.h"
 #include "sim/instrument.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <unistd.h>
 
 using namespace tesvaron;
 using namespace tesvaron::cli;
@@ -55,17 +59,26 @@ class TstCli : public QObject
 private slots:
     void arguments_data()
     {
-        // Named by the command line: command, COM, device, output, ms, count, csv.
+        // Named by the command line: command, COM, device, output, json, ms, count, duration ms,
+        // csv.
         QTest::addColumn<QString>("parsed");
         const auto row = [](const char* line, const char* parsed) {
             QTest::newRow(line) << QString(parsed);
         };
-        row("read --port com3 -o a.csv", "3 3  a.csv 1500 0 ");
-        row("find --port ttyACM0", "2 0 /dev/ttyACM0  1500 0 ");
+        row("read --port com3 -o a.csv", "3 3  a.csv false 1500 0 0 ");
+        row("find --port ttyACM0 --json", "2 0 /dev/ttyACM0  true 1500 0 0 ");
+        row("read --json", "3 0   true 1500 0 0 ");
         row("watch --port /dev/ttyUSB0 --interval 0.5 --count=3 --csv w.csv",
-            "4 0 /dev/ttyUSB0  500 3 w.csv");
-        for (const char* bad : {"read", "read -o a.doc", "find --port COM17", "ports --port COM1",
-                                "watch --interval 0", "watch --count x", "find now", "scan"})
+            "4 0 /dev/ttyUSB0  false 500 3 0 w.csv");
+        row("watch --duration 30s --csv -", "4 0   false 1500 0 30000 -");
+        row("watch --duration=2h --json", "4 0   true 1500 0 7200000 ");
+        row("watch --duration 1.5M", "4 0   false 1500 0 90000 ");
+        row("watch --duration 45", "4 0   false 1500 0 45000 ");
+        for (const char* bad :
+             {"read", "read -o a.doc", "find --port COM17", "ports --port COM1",
+              "watch --interval 0", "watch --count x", "find now", "scan", "watch --duration 10x",
+              "watch --duration 0s", "watch --duration -1m", "read -o - --json",
+              "watch --json --csv -", "ports --json=1"})
             row(bad, "error");
     }
     void arguments()
@@ -73,7 +86,8 @@ private slots:
         const Options o = parseArguments(QString(QTest::currentDataTag()).split(' '));
         QString fields; // QDebug's, each field followed by a space
         QDebug(&fields).noquote() << int(o.command) << o.port.com << o.port.device << o.output
-                                  << o.interval.count() << o.count << o.csv;
+                                  << o.json << o.interval.count() << o.count << o.duration.count()
+                                  << o.csv;
         QTEST(o.error.isEmpty() ? fields.chopped(1) : "error", "parsed");
     }
 
@@ -88,6 +102,19 @@ private slots:
         QCOMPARE(
             watchLine(at, liveReading(frame)),
             "2026-12-07T10:15:02.123-05:30  13kV   35kV   1.5A     volt=125 current=15 code=1");
+        const LiveReading normal = liveReading(frame);
+        QCOMPARE(watchJsonLine(at, &normal, "ok"),
+                 R"({"code":1,"current_a":1.5,"current_raw":15,"ground_kv":13,"line_kv":35,)"
+                 R"("over_range":false,"status":"ok","time":"2026-12-07T10:15:02.123-05:30",)"
+                 R"("volt_raw":125})"
+                 "\n");
+        QCOMPARE(findReply(hex("B1060617700F0169"), 6, frame), ReplyCheck::Ok); // 600.0 kV
+        const LiveReading over = liveReading(frame);
+        QCOMPARE(watchJsonLine(at, &over, "ok"),
+                 R"({"code":1,"current_a":null,"current_raw":15,"ground_kv":null,"line_kv":null,)"
+                 R"("over_range":true,"status":"ok","time":"2026-12-07T10:15:02.123-05:30",)"
+                 R"("volt_raw":6000})"
+                 "\n");
         QCOMPARE(findReply(hex("B10606007D0F0174"), 6, frame), ReplyCheck::BadChecksum);
     }
 
@@ -96,6 +123,16 @@ private slots:
         const Bench bench({"--com", "5", "--records", "25", "--seed", "7"});
         QVERIFY(bench.run({"find"}) == 0 &&
                 bench.cli.readAllStandardOutput().startsWith("COM5 /dev/pts/"));
+        const auto json = [&] {
+            return QJsonDocument::fromJson(bench.cli.readAllStandardOutput());
+        };
+        QCOMPARE(bench.run({"find", "--json"}), 0);
+        const QJsonObject found = json().object();
+        QVERIFY(found["com"] == 5 && found["device"].toString().startsWith("/dev/pts/"));
+        QCOMPARE(bench.run({"ports", "--json"}), 0);
+        const QJsonArray ports = json().array();
+        QVERIFY(ports.size() == 16 && ports[4]["status"] == "ok" &&
+                ports[0]["status"] == "not_found");
 
         const auto records = sim::generateRecords(25, 7);
         const auto cell = [&](int row, int col) -> QString {
@@ -118,10 +155,25 @@ private slots:
         const QList<QByteArray> rows = bench.file("h.csv").split('\n');
         QCOMPARE(rows.size(), 27); // header, 25 records, nothing after the last line end
         QCOMPARE(rows[0], "no,ground_kv,line_kv,current_a");
-        for (int r = 1; r <= 25; ++r) // the window's numbers, without their units
-            QCOMPARE(QString(rows[r]), QStringList({cell(r, 0), cell(r, 1).chopped(2),
-                                                    cell(r, 2).chopped(2), cell(r, 3).chopped(1)})
-                                           .join(','));
+        QCOMPARE(bench.run({"read", "--port", "COM5", "--json"}), 0);
+        const QJsonObject history = json().object();
+        QVERIFY(history["total"] == 25 && history["reported"] == 25);
+        for (int r = 1; r <= 25; ++r) { // the window's numbers, without their units
+            const QStringList numbers{cell(r, 0), cell(r, 1).chopped(2), cell(r, 2).chopped(2),
+                                      cell(r, 3).chopped(1)};
+            QCOMPARE(QString(rows[r]), numbers.join(','));
+            const QJsonObject record = history["records"][r - 1].toObject();
+            QCOMPARE(QStringList({QString::number(record["no"].toInt()),
+                                  QString::number(record["ground_kv"].toDouble()),
+                                  QString::number(record["line_kv"].toDouble()),
+                                  QString::number(record["current_a"].toDouble())}),
+                     [&] {
+                         QStringList asNumbers;
+                         for (const QString& n : numbers)
+                             asNumbers << QString::number(n.toDouble());
+                         return asNumbers;
+                     }());
+        }
 
         QCOMPARE(bench.run({"watch", "--count", "3", "--interval", "0.2", "--csv", "w.csv"}), 0);
         const QList<QByteArray> lines = bench.cli.readAllStandardOutput().trimmed().split('\n');
@@ -145,6 +197,31 @@ private slots:
                                                                    v.voltage, v.current, v.code));
         }
         QCOMPARE(bench.file("w.csv").count('\n'), 4);
+
+        // The same readings for scripts: JSON lines, and CSV on standard output for "-".
+        QCOMPARE(bench.run({"watch", "--json", "--count", "2", "--interval", "0.2"}), 0);
+        for (const QByteArray& line : bench.cli.readAllStandardOutput().trimmed().split('\n')) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            const sim::LiveValue v = live.peekLive();
+            live.receive(QByteArray::fromHex("A10406000002"));
+            QVERIFY2(QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs).isValid(),
+                     line);
+            QVERIFY2(o["status"] == "ok" && o["over_range"] == false &&
+                         o["volt_raw"] == v.voltage && o["current_raw"] == v.current &&
+                         o["code"] == v.code,
+                     line);
+            const MeasureTexts t = realtimeTexts(v.voltage, v.current, v.code);
+            QCOMPARE(o["ground_kv"].toDouble(), t.ground.chopped(2).toDouble());
+            QCOMPARE(o["current_a"].toDouble(), t.current.chopped(1).toDouble());
+        }
+        QCOMPARE(bench.run({"watch", "--count", "2", "--interval", "0.2", "--csv", "-"}), 0);
+        const QList<QByteArray> csvOut = bench.cli.readAllStandardOutput().split('\n');
+        QVERIFY(csvOut.size() == 4 && csvOut[0] + '\n' == watchCsvHeader() &&
+                csvOut[1].contains(",ok,") && !QFileInfo::exists(bench.dir.filePath("-")));
+        // --duration ends the polls by itself; at 0.2 s a 1 s watch polls at most 6 times.
+        QCOMPARE(bench.run({"watch", "--duration", "1s", "--interval", "0.2", "--csv", "-"}), 0);
+        const qsizetype polls = bench.cli.readAllStandardOutput().count('\n') - 1;
+        QVERIFY2(polls >= 2 && polls <= 6, QByteArray::number(polls));
     }
 
     void failures()
@@ -154,6 +231,20 @@ private slots:
         QVERIFY(none.run({"read", "-o", "x.csv"}) == 1 && none.file("x.csv") == "(missing)");
         QCOMPARE(none.run({"watch", "--port", "COM2"}), 3);
         QCOMPARE(none.run({"watch", "--count", "0"}), 2);
+        // Messages follow the locale: Chinese under zh_*, English otherwise.
+        for (const auto& [lang, said] :
+             {std::pair{"zh_CN.UTF-8", "没有找到仪器：COM1 到 COM16 都没有应答"},
+              {"zh_TW.UTF-8", "没有找到仪器：COM1 到 COM16 都没有应答"},
+              {"C", "no instrument found: none of COM1 to COM16 answered"},
+              {"de_DE.UTF-8", "no instrument found: none of COM1 to COM16 answered"}}) {
+            QProcessEnvironment env = none.env;
+            env.remove("LANGUAGE"), env.remove("LC_MESSAGES"), env.insert("LC_ALL", lang);
+            none.cli.setProcessEnvironment(env);
+            QVERIFY(none.run({"find"}) == 1);
+            QCOMPARE(QString(none.cli.readAllStandardError()).trimmed(),
+                     "tesvaron-cli: " + QString(said));
+        }
+        none.cli.setProcessEnvironment(none.env);
 
         const Bench refusing({"--com", "6", "--fault", "f1@block"});
         const QStringList read{"read", "--port", "COM6", "-o"};
@@ -165,6 +256,32 @@ private slots:
                 refusing.run(read + QStringList{"d.txt"}) == 3);
         QVERIFY(QFileInfo(refusing.dir.filePath("d.txt/inside")).isDir());
         QCOMPARE(refusing.run(read + QStringList{"missing/h.txt"}), 3);
+    }
+
+    // A port the user may not open: the search names it with the hint --port gives.
+    void refusedPort()
+    {
+        const Bench bench({"--com", "7"});
+        const QString device = QFileInfo(bench.dir.filePath("COM7")).symLinkTarget();
+        QVERIFY(QFile::setPermissions(device, {}));
+        QVERIFY(QFile::setPermissions(bench.dir.path(), QFile::ReadOwner | QFile::ExeOwner |
+                                                            QFile::ReadOther | QFile::ExeOther |
+                                                            QFile::WriteOwner));
+        const bool root = ::geteuid() == 0; // root opens anything: run as nobody instead
+        const auto run = [&](const QStringList& args) {
+            bench.cli.start(root ? "setpriv" : TESVARON_CLI_BINARY,
+                            (root ? QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                                TESVARON_CLI_BINARY}
+                                  : QStringList{}) +
+                                args);
+            bench.cli.waitForFinished(30000);
+            return std::pair{bench.cli.exitCode(), QString(bench.cli.readAllStandardError())};
+        };
+        const auto [portCode, portSaid] = run({"find", "--port", "COM7"});
+        QVERIFY2(portCode == 3 && portSaid.contains("dialout"), qPrintable(portSaid));
+        const auto [findCode, findSaid] = run({"find"});
+        QCOMPARE(findCode, 3);
+        QVERIFY2(findSaid.contains(portSaid), qPrintable(findSaid));
     }
 };
 
