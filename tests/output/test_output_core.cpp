@@ -1,6 +1,7 @@
 // Saved file layouts: GBK text files, workbooks read back by freexl and unzip, atomic replace.
 
 #include "output/atomic_file.h"
+#include "output/save_name.h"
 #include "output/text_files.h"
 #include "output/workbook_file.h"
 
@@ -57,6 +58,45 @@ class TestOutputCore : public QObject
     QTemporaryDir dir;
 
 private slots:
+    // What a typed name becomes and which writer it gets, for both saves' types.
+    void saveNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("type");
+        const auto row = [](const char* typed, int selected, const char* name, int type) {
+            QTest::addRow("%s @%d", typed, selected)
+                << QString(typed) << selected << QString(name) << type;
+        };
+        // History: txt, xls, xlsx.
+        row("d/报告.xlsx", 1, "d/报告.xlsx", 3);
+        row("d/报告.XLS", 1, "d/报告.XLS", 2);
+        row("d/报告.txt", 3, "d/报告.txt", 1);
+        row("d/报告", 2, "d/报告.xls", 2);
+        row("d/报告", 0, "d/报告.txt", 1);
+        row("d/报告.", 3, "d/报告.xlsx", 3);
+        row("d/报告.doc", 1, "d/报告.doc.txt", 1);
+        row("d/v1.2/报告", 2, "d/v1.2/报告.xls", 2);
+        row("c:\\tesvaron\\a.b\\报告", 1, "c:\\tesvaron\\a.b\\报告.txt", 1);
+        // Realtime: picture (jpg, jpeg), text. Marked -1 to pick the realtime types.
+        row("实时.jpeg", -2, "实时.jpeg", 1);
+        row("实时.txt", -1, "实时.txt", 2);
+        row("实时.png", -2, "实时.png.txt", 2);
+        row("实时.TXT.jpg", -2, "实时.TXT.jpg", 1);
+    }
+    void saveNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, selected);
+        const SaveTypes history{{"txt"}, {"xls"}, {"xlsx"}};
+        const SaveTypes realtime{{"jpg", "jpeg"}, {"txt"}};
+        const SaveName got = selected < 0 ? resolveSaveName(typed, realtime, -selected)
+                                          : resolveSaveName(typed, history, selected);
+        QTEST(got.fileName, "name");
+        QTEST(got.type, "type");
+    }
+
     void realtimeText()
     {
         QCOMPARE(realtimeTextFile("12.5kV", "35kV", "1.234A"),
