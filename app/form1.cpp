@@ -153,14 +153,22 @@ void Form1::buildWidgets()
         QIcon icon;
         int top;
         int iconSide;
+        QString toolTip;
     };
     const ButtonSpec buttons[] = {
-        {&Button_read, "Button_read", QStringLiteral("读取"), icons::read(), 56, 32},
-        {&Button_save, "Button_save", QStringLiteral("保存"), icons::save(), 136, 32},
-        {&Button_clear, "Button_clear", QStringLiteral("清空"), icons::clear(), 208, 32},
-        {&Button_print, "Button_print", QStringLiteral("打印"), icons::print(), 280, 32},
-        {&Button_help, "Button_help", QStringLiteral("帮助"), icons::help(), 352, 24},
-        {&Button_close, "Button_close", QStringLiteral("关闭"), icons::close(), 424, 32},
+        {&Button_read, "Button_read", QStringLiteral("读取"), icons::read(), 56, 32,
+         QStringLiteral("从仪器读取全部历史记录到表格（F5）")},
+        {&Button_save, "Button_save", QStringLiteral("保存"), icons::save(), 136, 32,
+         QStringLiteral(
+             "把当前页面保存为文件：实时值存为图片或文本，历史记录存为文本或表格（Ctrl+S）")},
+        {&Button_clear, "Button_clear", QStringLiteral("清空"), icons::clear(), 208, 32,
+         QStringLiteral("清空电脑上的历史记录表格；仪器中的记录不受影响")},
+        {&Button_print, "Button_print", QStringLiteral("打印"), icons::print(), 280, 32,
+         QStringLiteral("打印当前页面：实时值或历史记录表格（Ctrl+P）")},
+        {&Button_help, "Button_help", QStringLiteral("帮助"), icons::help(), 352, 24,
+         QStringLiteral("显示软件版本和联系方式；使用说明按 F1")},
+        {&Button_close, "Button_close", QStringLiteral("关闭"), icons::close(), 424, 32,
+         QStringLiteral("关闭串口并退出程序（Ctrl+Q）")},
     };
     for (const ButtonSpec& b : buttons) {
         auto* button = new QToolButton(client);
@@ -171,6 +179,7 @@ void Form1::buildWidgets()
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setFocusPolicy(Qt::StrongFocus);
         button->setGeometry(664, b.top, 73, 57);
+        button->setToolTip(b.toolTip);
         *b.field = button;
     }
     Button_clear->setEnabled(false);
