@@ -81,7 +81,8 @@ void Form1::Button_close_Click()
 void Form1::Button_help_Click()
 {
     const QString text = QStringLiteral("无线高压验电器数据上传软件(CN)") + QChar(13) +
-                         QStringLiteral("   如需帮助请联系我们!") + QChar(13);
+                         QStringLiteral("   如需帮助请联系我们!") + QChar(13) +
+                         QStringLiteral("版本 ") + QStringLiteral(TESVARON_VERSION);
     messageBox_->show(this, QStringLiteral("欢迎使用我们公司产品"), text,
                       MessageBoxSeam::Icon::Information);
 }

@@ -3,6 +3,7 @@
 #include "app/clock_text.h"
 #include "app/icons.h"
 #include "app/tab_strip.h"
+#include "app/user_guide.h"
 #include "output/text_files.h"
 #include "platform/output_seams.h"
 
@@ -17,9 +18,12 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTime>
 #include <QToolButton>
+#include <QWindow>
 
 namespace tesvaron {
 
@@ -91,6 +95,7 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     Timer_real = new PeriodicTimer(RealPeriod, seams.clock, this);
     Timer_read = new PeriodicTimer(ReadPeriod, seams.clock, this);
     Timer_timeout = new PeriodicTimer(ReplyTimeout, seams.clock, this);
+    Timer_notice = new PeriodicTimer(NoticePeriod, seams.clock, this);
 
     buildWidgets();
     buildMenus();
@@ -113,9 +118,17 @@ void Form1::buildWidgets()
     setWindowTitle(QString::fromLatin1(Caption));
     setWindowIcon(icons::window());
 
-    auto* client = new QWidget(this);
+    // The fixed layout scrolls where the screen is smaller than it (placeOnScreen).
+    Scroll_client = new QScrollArea(this);
+    Scroll_client->setObjectName(QStringLiteral("Scroll_client"));
+    Scroll_client->setFrameShape(QFrame::NoFrame);
+    Scroll_client->setWidgetResizable(false);
+    Scroll_client->setFocusPolicy(Qt::NoFocus);
+    auto* client = new QWidget;
+    client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(ClientWidth, ClientHeight);
-    setCentralWidget(client);
+    Scroll_client->setWidget(client);
+    setCentralWidget(Scroll_client);
 
     TabStrip1 = new TabStrip({QStringLiteral("实时监控"), QStringLiteral("历史记录")}, client);
     TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
@@ -138,6 +151,8 @@ void Form1::buildWidgets()
     DataGrid->setObjectName(QStringLiteral("DataGrid"));
     DataGrid->setFont(songFont(9, false));
     DataGrid->horizontalHeader()->setFont(songFont(9, false));
+    // One Tab stop: the arrow keys move inside the table, Tab goes on to the buttons.
+    DataGrid->setTabKeyNavigation(false);
 
     Progress_read = new QProgressBar(client);
     Progress_read->setObjectName(QStringLiteral("Progress_read"));
@@ -185,6 +200,12 @@ void Form1::buildWidgets()
     Button_clear->setEnabled(false);
 
     LabComsta = label(client, QStringLiteral("串口状态"), {656, 512, 97, 25}, songFont(12, false));
+    // "COM16已打开" is the longest caption: room for it up to the window's edge, where the
+    // described width clips it in some fonts.
+    LabComsta->resize(
+        std::clamp(LabComsta->fontMetrics().horizontalAdvance(QStringLiteral("COM16已打开")) + 4,
+                   97, ClientWidth - 656),
+        25);
     Lab_rtsta = label(client, QStringLiteral("连接失败"), {656, 552, 97, 25}, songFont(12, false));
     // Above the tab strip, where nothing else is: it must not be missed.
     Lab_permission = label(client, QString(), {64, 4, 689, 48}, songFont(10.5, true));
@@ -199,9 +220,7 @@ void Form1::buildWidgets()
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setGeometry(0, 617, 777, 33);
     const int widths[3] = {96, 583, 96};
-    const QString texts[3] = {QStringLiteral("date"),
-                              QStringLiteral("无线高压验电器（带电压指示）"),
-                              QStringLiteral("time")};
+    const QString texts[3] = {QStringLiteral("date"), StatusText, QStringLiteral("time")};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(texts[i], StatusBar1);
         StatusPanels[i]->setFixedWidth(widths[i]);
@@ -210,6 +229,12 @@ void Form1::buildWidgets()
     }
     StatusBar1->setContentsMargins(0, 0, 0, 0);
     StatusBar1->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; margin: 0px; }"));
+
+    // A plain frame around whatever has the keyboard focus: the platform style draws none on
+    // tool buttons.
+    client->setStyleSheet(QStringLiteral(
+        "QToolButton:focus { border: 2px solid palette(highlight); border-radius: 3px; }"
+        "QTableView:focus { border: 2px solid palette(highlight); }"));
 
     setTabOrder(TabStrip1->tabBar(), DataGrid);
     setTabOrder(DataGrid, Button_read);
@@ -220,16 +245,40 @@ void Form1::buildWidgets()
     setTabOrder(Button_help, Button_close);
 }
 
-// The layout is fixed, and the window opens centred on its screen.
+// The layout is fixed, and the window opens centred on its screen. Where the screen's free area
+// (without taskbars) is smaller than the layout, the window takes what there is and the layout
+// scrolls, so that every control stays reachable.
 void Form1::placeOnScreen()
 {
-    adjustSize();
-    setFixedSize(size());
-    if (const QScreen* screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const QRect available = screen->availableGeometry();
+    // The frame is only known once shown; until then allow for a title bar and borders.
+    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull()) frame = QMargins(4, 30, 4, 4);
+    const QSize room = available.size().shrunkBy(frame);
+    const QSize whole(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+
+    if (whole.width() <= room.width() && whole.height() <= room.height()) {
+        Scroll_client->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        Scroll_client->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setFixedSize(whole);
+    } else {
+        Scroll_client->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        Scroll_client->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        const int bar = Scroll_client->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        // Room for the scroll bar across the side that still fits.
+        const QSize wanted(whole.width() + (whole.height() > room.height() ? bar : 0),
+                           whole.height() + (whole.width() > room.width() ? bar : 0));
+        setMinimumSize(0, 0);
+        setMaximumSize(wanted);
+        resize(wanted.boundedTo(room));
     }
+    QRect placed(QPoint(), size().grownBy(frame));
+    placed.moveCenter(available.center());
+    placed.moveTopLeft(
+        QPoint(std::max(placed.left(), available.left()), std::max(placed.top(), available.top())));
+    move(placed.topLeft());
 }
 
 void Form1::buildMenus()
@@ -242,6 +291,7 @@ void Form1::buildMenus()
     menuclear = menuoprate->addAction(QStringLiteral("清空"));
     menuprint = menuoprate->addAction(QStringLiteral("打印"));
     menuhelp = menuBar()->addMenu(QStringLiteral("帮助"));
+    menuguide = menuhelp->addAction(QStringLiteral("使用说明"));
     menuabout = menuhelp->addAction(QStringLiteral("关于软件"));
     menufile->setObjectName(QStringLiteral("menufile"));
     menuoprate->setObjectName(QStringLiteral("menuoprate"));
@@ -252,7 +302,7 @@ void Form1::buildMenus()
     menusave->setShortcut(QKeySequence::Save);
     menuprint->setShortcut(QKeySequence::Print);
     menuclose->setShortcut(Qt::CTRL | Qt::Key_Q);
-    menuabout->setShortcut(Qt::Key_F1);
+    menuguide->setShortcut(Qt::Key_F1);
 }
 
 void Form1::connectHandlers()
@@ -270,6 +320,8 @@ void Form1::connectHandlers()
     connect(menuclear, &QAction::triggered, this, &Form1::menuclear_Click);
     connect(menuprint, &QAction::triggered, this, &Form1::menuprint_Click);
     connect(menuabout, &QAction::triggered, this, &Form1::menuabout_Click);
+    connect(menuguide, &QAction::triggered, this, &Form1::menuguide_Click);
+    connect(Timer_notice, &PeriodicTimer::Timer, this, &Form1::Timer_notice_Timer);
     connect(Timer_date, &PeriodicTimer::Timer, this, &Form1::Timer_date_Timer);
     connect(Timer_findcom, &PeriodicTimer::Timer, this, &Form1::Timer_findcom_Timer);
     connect(Timer_real, &PeriodicTimer::Timer, this, &Form1::Timer_real_Timer);
@@ -292,6 +344,27 @@ void Form1::Form_Load()
     GridInit();
     DataGrid->hide();
     Frame_realtime->show();
+}
+
+void Form1::menuguide_Click()
+{
+    showUserGuide(this);
+}
+
+void Form1::showNotice(const QString& text)
+{
+    StatusPanels[1]->setText(text);
+    StatusPanels[1]->setToolTip(text);
+    // A second notice gets its own full period.
+    enable(Timer_notice, false);
+    enable(Timer_notice, true);
+}
+
+void Form1::Timer_notice_Timer()
+{
+    enable(Timer_notice, false);
+    StatusPanels[1]->setText(StatusText);
+    StatusPanels[1]->setToolTip(QString());
 }
 
 void Form1::Timer_date_Timer()

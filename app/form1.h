@@ -22,6 +22,7 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QScrollArea;
 class QStatusBar;
 class QToolButton;
 
@@ -90,6 +91,10 @@ public:
     PeriodicTimer* Timer_real;
     PeriodicTimer* Timer_read;
     PeriodicTimer* Timer_timeout;
+    // Ends a notice in the middle status panel.
+    PeriodicTimer* Timer_notice;
+    // Holds the fixed layout; scrolls it on a screen too small for it.
+    QScrollArea* Scroll_client;
 
     QMenu* menufile;
     QAction* menuread;
@@ -100,6 +105,7 @@ public:
     QAction* menuprint;
     QMenu* menuhelp;
     QAction* menuabout;
+    QAction* menuguide; // the user guide
 
     // --- start-up (app/form1.cpp) ---
     void Form_Load();
@@ -118,6 +124,10 @@ public:
     void menuclear_Click() { Button_clear_Click(); }
     void menuprint_Click() { Button_print_Click(); }
     void menuabout_Click() { Button_help_Click(); }
+    void menuguide_Click();
+    // Shows `text` in the middle status panel for NoticePeriod, then its usual text again.
+    void showNotice(const QString& text);
+    void Timer_notice_Timer();
 
     // --- link (link/) ---
     // Returns the open's error number (0 when the port opened).
@@ -150,6 +160,9 @@ public:
     void ExcelExport(const QString& fileName);
     void Button_print_Click();
 
+    // Sizes the window to its screen's free area and centres it there.
+    void placeOnScreen();
+
     // Whether the window is still taking events (false once Close has run).
     bool closing() const { return closing_; }
 
@@ -158,12 +171,13 @@ public:
     static constexpr const char* Caption = "Wireless High Voltage Tesvaron";
     // The default title of a message box: the program's name.
     static constexpr const char* ProgramName = "tesvaron";
+    static inline const QString StatusText = QStringLiteral("无线高压验电器（带电压指示）");
+    static constexpr std::chrono::milliseconds NoticePeriod{10000};
 
 private:
     void buildWidgets();
     void buildMenus();
     void connectHandlers();
-    void placeOnScreen();
     // Switches the commands (button and menu item together) and the tab strip.
     void applyCommands(Situation situation);
     void endDownload();

@@ -7,8 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 
 using namespace tesvaron;
 using namespace tesvaron::test;
@@ -313,12 +318,80 @@ private slots:
         QVERIFY(rig.until([&] { return rig.form->TabStrip1->isEnabled(); }));
         QTest::keyClick(rig.form.get(), Qt::Key_F5);
         QVERIFY(!rig.form->TabStrip1->isEnabled());
-        QTest::keyClick(rig.form.get(), Qt::Key_F1);
-        QVERIFY(rig.boxes->shown.isEmpty());
         QVERIFY(rig.until([&] { return rig.form->TabStrip1->isEnabled(); }));
         QCOMPARE(rig.row(3), rig.recordRow(2));
+        // F1 is the user guide; the about box names the version.
         QTest::keyClick(rig.form.get(), Qt::Key_F1);
-        QCOMPARE(rig.boxes->shown.value(0), "欢迎使用我们公司产品");
+        const auto* guide = rig.form->findChild<QTextBrowser*>("UserGuideText");
+        QVERIFY(guide && guide->isVisible() && guide->toPlainText().contains("dialout"));
+        QVERIFY(rig.boxes->shown.isEmpty());
+        rig.form->menuabout->trigger();
+        QCOMPARE(rig.boxes->shown, (QStringList{"欢迎使用我们公司产品",
+                                                "无线高压验电器数据上传软件(CN)\r   "
+                                                "如需帮助请联系我们!\r版本 " TESVARON_VERSION}));
+    }
+
+    // On the history view the table is one Tab stop (arrows move inside it); every button says
+    // what it does.
+    void keyboardOnHistory()
+    {
+        Rig rig(records(3));
+        Form1& f = *rig.form;
+        f.show();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QVERIFY(rig.found());
+        f.TabStrip1->clickTab(2);
+        f.TabStrip1->tabBar()->setFocus();
+        QStringList stops;
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            stops << QApplication::focusWidget()->objectName();
+            if (i == 0) QTest::keyClick(f.DataGrid, Qt::Key_Down);
+        }
+        QCOMPARE(stops, (QStringList{"DataGrid", "Button_read", "Button_save", "Button_clear",
+                                     "Button_print", "Button_help", "Button_close", ""}));
+        QCOMPARE(f.DataGrid->currentRow(), 1);
+        for (const QToolButton* b : f.findChildren<QToolButton*>(QRegularExpression("^Button_")))
+            QVERIFY2(b->toolTip().size() > 8, qPrintable(b->objectName()));
+        QVERIFY(f.Button_clear->toolTip().contains("仪器中的记录不受影响"));
+    }
+
+    // The whole described layout where the screen's free area has room for it; on a smaller
+    // one the window stays inside it and scrolls to every control.
+    void fitsTheScreen_data()
+    {
+        QTest::addColumn<bool>("scrolls"); // named as in screens.json
+        QTest::newRow("full-hd") << false;
+        QTest::newRow("1080p-at-150-minus-taskbar") << true;
+        QTest::newRow("1366x768-minus-taskbar") << false;
+    }
+    void fitsTheScreen()
+    {
+        QFETCH(bool, scrolls);
+        QScreen* on = nullptr;
+        for (QScreen* s : QGuiApplication::screens())
+            if (s->name() == QTest::currentDataTag()) on = s;
+        QVERIFY(on);
+        Rig rig;
+        Form1& f = *rig.form;
+        f.setScreen(on);
+        f.placeOnScreen();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY(on->availableGeometry().contains(f.frameGeometry()));
+        QCOMPARE(f.Scroll_client->verticalScrollBar()->isVisible(), scrolls);
+        QWidget* view = f.Scroll_client->viewport();
+        if (!scrolls) QCOMPARE(view->size(), QSize(Form1::ClientWidth, Form1::ClientHeight));
+        const QList<QWidget*> controls{f.TabStrip1, f.Button_read, f.Button_close,
+                                       f.LabComsta, f.Lab_rtsta,   f.StatusBar1};
+        for (QWidget* w : controls) {
+            f.Scroll_client->ensureWidgetVisible(w, 0, 0);
+            QVERIFY2(view->rect().contains(QRect(w->mapTo(view, QPoint()), w->size())),
+                     qPrintable(w->objectName()));
+        }
+        f.LabComsta->setText("COM16已打开");
+        QVERIFY(f.LabComsta->sizeHint().width() <= f.LabComsta->width());
     }
 
     // Save types, proposed names, the picture taken before the dialog, printing.
@@ -380,5 +453,14 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestWindow)
+// Offscreen, the screens are those of screens.json: full HD first, then two small ones.
+int main(int argc, char** argv)
+{
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen")
+        qputenv("QT_QPA_PLATFORM",
+                "offscreen:configfile=" + qgetenv("TESVARON_TEST_DATA") + "/screens.json");
+    QApplication app(argc, argv);
+    TestWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_window.moc"
