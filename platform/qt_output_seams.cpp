@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 
@@ -23,6 +25,24 @@ const QString PrintTitle = QStringLiteral("打印");
 QString withoutDot(const QString& extension)
 {
     return extension.startsWith(QLatin1Char('.')) ? extension.mid(1) : extension;
+}
+
+// Widens the dialog's text fields to their text, so that a long output path shows whole rather
+// than cut off at the left; never beyond most of the screen.
+void showWholeFields(QDialog& dialog)
+{
+    const QScreen* screen = dialog.screen();
+    const int widest = screen ? screen->availableGeometry().width() * 3 / 4 : 1000;
+    for (QLineEdit* field : dialog.findChildren<QLineEdit*>()) {
+        const auto fit = [field, widest] {
+            const int wanted = field->fontMetrics().horizontalAdvance(field->text()) +
+                               field->fontMetrics().averageCharWidth() * 3;
+            field->setMinimumWidth(std::min(std::max(wanted, field->minimumWidth()), widest));
+            field->setCursorPosition(0);
+        };
+        fit();
+        QObject::connect(field, &QLineEdit::textChanged, field, fit);
+    }
 }
 
 } // namespace
@@ -113,6 +133,7 @@ int QtCommonDialog::ShowPrinter(QWidget* parent, QString* description)
         dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
         dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     }
+    showWholeFields(dialog);
     if (dialog.exec() != QDialog::Accepted) return CancelError ? CancelErrorNumber : 0;
 
     if (!printer.isValid()) {

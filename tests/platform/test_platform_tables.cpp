@@ -8,9 +8,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -73,15 +75,21 @@ private slots:
         dialog.Flags = CommonDialog::NoPageNums;
         dialog.CancelError = true;
         bool ranges = true;
+        QString path; // the PDF path field: its text while it shows it whole
         whenUp<QPrintDialog>([&](QPrintDialog& d) {
             ranges = d.testOption(QAbstractPrintDialog::PrintPageRange) ||
                      d.testOption(QAbstractPrintDialog::PrintCurrentPage) ||
                      d.testOption(QAbstractPrintDialog::PrintSelection);
+            for (const QLineEdit* e : d.findChildren<QLineEdit*>())
+                if (e->isVisible() && e->text().endsWith(".pdf") &&
+                    e->contentsRect().width() > e->fontMetrics().horizontalAdvance(e->text()))
+                    path = e->text();
             d.reject();
         });
         QString why;
         QCOMPARE(dialog.ShowPrinter(nullptr, &why), CommonDialog::CancelErrorNumber);
         QVERIFY(!ranges);
+        if (QPrinterInfo::availablePrinters().isEmpty()) QVERIFY(path.startsWith(home.path()));
     }
 
     // Lines run on to a second page; a cell past its column's start pushes the rest down a line;
