@@ -12,6 +12,7 @@ packages=(
   fonts-noto-cjk fontconfig
   xvfb xauth imagemagick
   poppler-utils unzip
+  libqt6sql6-sqlite libqt6sql6-psql postgresql python3-openpyxl
   qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
   librsvg2-bin desktop-file-utils appstream
   dpkg-dev file lintian
