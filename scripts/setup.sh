@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev libxkbcommon-dev
+  qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev
   libqt6svg6
   libxlsxwriter-dev libfreexl-dev zlib1g-dev
   clang libclang-rt-14-dev
-  fonts-noto-cjk fontconfig
+  fonts-noto-cjk fonts-dejavu-core fontconfig
   xvfb xauth imagemagick
   poppler-utils unzip
   libqt6sql6-sqlite libqt6sql6-psql postgresql python3-openpyxl
