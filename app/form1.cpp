@@ -33,7 +33,8 @@ namespace {
 void substituteSongFace()
 {
     static const bool once = [] {
-        const QStringList song{QStringLiteral("Noto Serif CJK SC"),
+        // SimSun itself first: an English Windows knows the face only by that name.
+        const QStringList song{QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
                                QStringLiteral("Noto Serif CJK"), QStringLiteral("AR PL UMing CN")};
         QFont::insertSubstitutions(QStringLiteral("宋体"), song);
         QFont::insertSubstitutions(QStringLiteral("SimSun"), song);

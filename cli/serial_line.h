@@ -13,7 +13,8 @@ class QSocketNotifier;
 
 namespace tesvaron::cli {
 
-// SIGINT and SIGTERM, delivered through a pipe so that a command can end cleanly.
+// SIGINT and SIGTERM (on Windows the console's Ctrl-C, Ctrl-Break and close), delivered through
+// the event loop so that a command can end cleanly.
 class Interrupt : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,8 @@ signals:
     void triggered();
 
 private:
+    void raise();
+
     QSocketNotifier* notifier_ = nullptr;
     bool raised_ = false;
 };

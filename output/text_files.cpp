@@ -1,7 +1,5 @@
 #include "output/text_files.h"
 
-#include <QStringEncoder>
-
 namespace tesvaron {
 
 namespace {
@@ -57,12 +55,6 @@ private:
 };
 
 } // namespace
-
-QByteArray toGbk(const QString& text)
-{
-    QStringEncoder encoder("GBK");
-    return encoder.encode(text);
-}
 
 QByteArray realtimeTextFile(const QString& ground, const QString& line, const QString& current)
 {

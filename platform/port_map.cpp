@@ -22,11 +22,12 @@ QString portLinkFolder()
 
 QString runtimeFolder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) return runtime + QStringLiteral("/tesvaron");
 #ifdef Q_OS_WIN
+    // The user's own temporary folder; an XDG variable that leaked in would name a Unix path.
     return QDir::tempPath() + QStringLiteral("/tesvaron");
 #else
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty()) return runtime + QStringLiteral("/tesvaron");
     return QStringLiteral("/tmp/tesvaron-%1").arg(::getuid());
 #endif
 }
@@ -95,6 +96,13 @@ QStringList orderSystemPorts(QStringList names)
     return names;
 }
 
+QString windowsComPort(int n)
+{
+    if (n < FirstComNumber || n > LastComNumber) return {};
+    // Only COM1 to COM9 are names in every namespace; from 10 on, the device path is needed.
+    return n < 10 ? QStringLiteral("COM%1").arg(n) : QStringLiteral("\\\\.\\COM%1").arg(n);
+}
+
 QString mapComPort(int n, const QMap<int, QString>& links, const QStringList& systemPorts)
 {
     if (n < FirstComNumber || n > LastComNumber) return {};
@@ -111,7 +119,7 @@ QString mapComPort(int n, const QMap<int, QString>& links, const QStringList& sy
 QString resolveComPort(int n)
 {
 #ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(n);
+    return windowsComPort(n);
 #else
     QMap<int, QString> links;
     QSet<QString> linkedDevices;

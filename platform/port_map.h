@@ -6,7 +6,7 @@
 //     $XDG_RUNTIME_DIR/tesvaron, else /tmp/tesvaron-<uid>) names the device it points at;
 //  2. the numbers not taken by links go, in ascending order, to the serial ports the system
 //     reports: ttyUSB* first, then ttyACM*, then the rest, each group in numeric order.
-// Windows: COM n is the port "COM<n>".
+// Windows: COM n is the system's port COM<n>, named \\.\COM<n> from 10 on; no links.
 
 #include "link/link_logic.h"
 
@@ -28,6 +28,9 @@ QStringList orderSystemPorts(QStringList names);
 // The device for COM n given the links found (number -> link path) and the system ports
 // (already ordered, as device paths). Empty when n names nothing.
 QString mapComPort(int n, const QMap<int, QString>& links, const QStringList& systemPorts);
+
+// The Windows name of COM n; empty outside 1 to 16.
+QString windowsComPort(int n);
 
 // Reads the link folder and the system's ports and resolves COM n.
 QString resolveComPort(int n);

@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QWidget>
 #include <algorithm>
 
@@ -74,7 +75,9 @@ std::vector<FileType> fileTypes(const QString& filter)
 QString defaultSaveFolder()
 {
 #ifdef Q_OS_WIN
-    return QStringLiteral("c:\\tesvaron");
+    // Documents\tesvaron: where Windows users look for what a program saved.
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+           QStringLiteral("/tesvaron");
 #else
     return QDir::homePath() + QStringLiteral("/tesvaron");
 #endif

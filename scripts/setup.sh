@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and running the program need.
 # Safe to run more than once; uses sudo only when not root.
+# Usage: scripts/setup.sh [package...]   (given packages: only those, e.g. for scripts/windows.sh)
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,8 @@ packages=(
   librsvg2-bin desktop-file-utils appstream
   dpkg-dev file lintian
 )
+
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -12,7 +12,10 @@
 #include <QTemporaryDir>
 
 #include <QTest>
+#if __has_include(<freexl.h>) // not in the Windows build, which compares the bytes only
 #include <freexl.h>
+#define TESVARON_FREEXL
+#endif
 
 using namespace tesvaron;
 using tesvaron::test::fetched;
@@ -146,6 +149,7 @@ private slots:
         const QString path = dir.filePath("t.xls");
         QString error;
         QVERIFY2(writeWorkbookFile(path, cells, &error), qPrintable(error));
+#ifdef TESVARON_FREEXL
         const void* h = nullptr;
         QCOMPARE(freexl_open(QFile::encodeName(path).constData(), &h), FREEXL_OK);
         QCOMPARE(freexl_select_active_worksheet(h, 0), FREEXL_OK);
@@ -164,6 +168,7 @@ private slots:
                 QCOMPARE(text, cells[r][c].text);
             }
         freexl_close(h);
+#endif
         // The history table's file, byte for byte: what freexl does not look at (formats, the
         // window record, the compound-file directory) must not change unnoticed.
         if (rows == 100)
