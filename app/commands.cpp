@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QMenu>
 #include <QProgressBar>
@@ -39,6 +40,10 @@ void Form1::Button_read_Click()
     applyCommands(Situation::Downloading);
     enable(Timer_real, false);
     enable(Timer_read, true);
+    download_ = {.running = true, .totalPending = true};
+    announce([this, at = QDateTime::currentDateTime()](MeasurementListener& l) {
+        l.downloadStarted(portInfo(), at);
+    });
 }
 
 // One table says what each situation offers; this puts it on the widgets.
@@ -62,12 +67,14 @@ void Form1::applyCommands(Situation situation)
 
 void Form1::Button_clear_Click()
 {
+    history_.clear();
     GridInit();
 }
 
 void Form1::Button_close_Click()
 {
     if (MSComm1->PortOpen()) MSComm1->setPortOpen(false);
+    endSession();
     // Nothing may run after Close: no tick, no serial notification, no click.
     closing_ = true;
     for (PeriodicTimer* timer : {Timer_date, Timer_findcom, Timer_real, Timer_read, Timer_timeout})

@@ -8,6 +8,7 @@
 #include "platform/output_seams.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDate>
 #include <QFont>
 #include <QGroupBox>
@@ -109,7 +110,7 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
 
     Form_Load();
     // "0.0kV" before any measurement must not read as a dead line.
-    showValuesLive(false);
+    showValues();
 }
 
 Form1::~Form1() = default;
@@ -388,13 +389,45 @@ void Form1::GridInit()
     }
     for (int r = 0; r < DataGrid->Rows(); ++r)
         DataGrid->setRowHeight(r, 300);
+    // The grid draws the history: titles, row numbers and whatever rows it holds.
     for (int c = 0; c < DataGrid->Cols(); ++c)
         for (int r = 0; r < DataGrid->Rows(); ++r)
-            DataGrid->setTextMatrix(r, c, QString());
-    for (int r = 1; r <= 99; ++r)
-        DataGrid->setTextMatrix(r, 0, QString::number(r));
-    for (int c = 0; c < 4; ++c)
-        DataGrid->setTextMatrix(0, c, HistoryTitles[c]);
+            DataGrid->setTextMatrix(r, c, history_.cell(r, c));
+}
+
+void Form1::drawHistoryRow(int no)
+{
+    for (int c = 1; c < HistoryModel::Columns; ++c)
+        DataGrid->setTextMatrix(no, c, history_.cell(no, c));
+}
+
+void Form1::addMeasurementListener(MeasurementListener* listener)
+{
+    if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+        listeners_.push_back(listener);
+}
+
+void Form1::removeMeasurementListener(MeasurementListener* listener)
+{
+    std::erase(listeners_, listener);
+}
+
+PortInfo Form1::portInfo() const
+{
+    return {QStringLiteral("COM%1").arg(ComNo), foundDevice_};
+}
+
+void Form1::endSession()
+{
+    if (!sessionAnnounced_) return;
+    sessionAnnounced_ = false;
+    announce([](MeasurementListener& l) { l.instrumentLost(); });
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    endSession();
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace tesvaron

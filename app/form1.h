@@ -1,7 +1,8 @@
 #pragma once
-// The program's only window: every widget, every link state field and every handler.
-// Handlers live beside their subsystem: app/ (window, views, commands), link/ (port, requests,
-// ticks), replies/ (decoding, display, history rows), output/ (saving, printing).
+// The program's only window: its widgets, the link state, the download and the history it
+// draws, and every handler (form1.cpp start-up, commands.cpp views and commands,
+// form1_link.cpp port and ticks, form1_replies.cpp replies, form1_output.cpp saving and
+// printing). Widgets only show the state; readings and downloads go out to listeners.
 
 #include "app/command_states.h"
 #include "link/link_logic.h"
@@ -9,12 +10,17 @@
 #include "platform/flex_grid.h"
 #include "platform/message_box.h"
 #include "platform/periodic_timer.h"
+#include "replies/history_model.h"
+#include "replies/measurements.h"
 #include "replies/reply_frame.h"
 
 #include <QMainWindow>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -38,6 +44,16 @@ struct Form1Seams
     SerialBackend* serial = nullptr;            // taken over; null: the system's ports
     std::unique_ptr<MessageBoxSeam> messageBox; // null: Qt message boxes
     std::shared_ptr<OutputSeams> output;        // null: Qt dialogs, printer, clipboard
+};
+
+// A history download as data; the progress bar and the commands only show it.
+struct DownloadProgress
+{
+    bool running = false;      // from Read (or a total that came unasked) until the end
+    bool totalPending = false; // Read was pressed; the record-count request is still to go out
+    int reported = -1;         // the instrument's own total; -1 until it came
+    int rowsRead = 0;          // record rows written by this download
+    int progress = 0;          // 0..RecTotal, as the progress bar shows it
 };
 
 class Form1 : public QMainWindow
@@ -151,7 +167,8 @@ public:
     // --- replies (replies/) ---
     void DataDecode();
     void RealtimeShow();
-    void HistoryShow(std::uint8_t rowOffset, std::uint8_t count);
+    // Writes a history block's records into the history and the grid; returns the rows.
+    QList<HistoryRow> HistoryShow(std::uint8_t rowOffset, std::uint8_t count);
 
     // --- output (output/) ---
     void Button_save_Click();
@@ -166,6 +183,19 @@ public:
     // Whether the window is still taking events (false once Close has run).
     bool closing() const { return closing_; }
 
+    // The history table's rows, as the grid shows them and the files and printouts take them.
+    const HistoryModel& history() const { return history_; }
+    const DownloadProgress& download() const { return download_; }
+    // The live measurement; unset before the first reading and after a failed exchange.
+    const std::optional<RealtimeSample>& live() const { return live_; }
+    // The three value texts as shown, saved and printed: "--kV", "--kV", "--A" when not live.
+    MeasureTexts shownValues() const;
+
+    // Listeners are told of the instrument, readings and downloads as they happen; the window
+    // does not own them. A listener must be removed before it is destroyed.
+    void addMeasurementListener(MeasurementListener* listener);
+    void removeMeasurementListener(MeasurementListener* listener);
+
     static constexpr int ClientWidth = 777;
     static constexpr int ClientHeight = 650;
     static constexpr const char* Caption = "Wireless High Voltage Tesvaron";
@@ -174,6 +204,9 @@ public:
     static inline const QString StatusText = QStringLiteral("无线高压验电器（带电压指示）");
     static constexpr std::chrono::milliseconds NoticePeriod{10000};
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildWidgets();
     void buildMenus();
@@ -181,12 +214,21 @@ private:
     // Switches the commands (button and menu item together) and the tab strip.
     void applyCommands(Situation situation);
     void endDownload();
-    bool downloadRunning() const;
+    // A total arrived: a download starts now unless Read began one.
+    void beginDownload();
+    void finishDownload(bool complete);
     // The instrument is no longer where it was found: search again from the next tick.
     void loseInstrument();
-    // Greys the three values while they are not a live measurement.
-    void showValuesLive(bool live);
+    // The value labels from live_: "--" in place of a number that is not live, greyed.
+    void showValues();
+    // The last reading is no longer live.
+    void dropLiveValue();
     void clearRecordCells();
+    void drawHistoryRow(int no);
+    PortInfo portInfo() const;
+    // The window closes: a found instrument's session ends for the listeners.
+    void endSession();
+    template <typename Call> void announce(Call call);
     // Keeps the ports refused for permission during one pass of the search.
     void notePortRefusals(int openError);
 
@@ -195,9 +237,21 @@ private:
     bool closing_ = false;
     QString foundDevice_;         // the device the instrument answered on
     QStringList refusedThisScan_; // devices refused for permission in this pass of the search
-    int rowsRead_ = 0;            // record rows written by the running download
-    int reportedTotal_ = 0;       // the instrument's own record total, before the 99-row cap
+    DownloadProgress download_;
+    HistoryModel history_;
+    std::optional<RealtimeSample> live_;
+    std::vector<MeasurementListener*> listeners_;
+    bool sessionAnnounced_ = false; // instrumentFound was told and no instrumentLost since
 };
+
+// Listeners removed while others are told are not told any more; added ones wait for the next.
+template <typename Call> void Form1::announce(Call call)
+{
+    const std::vector<MeasurementListener*> listeners = listeners_;
+    for (MeasurementListener* listener : listeners)
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end())
+            call(*listener);
+}
 
 // Enables or disables a command widget, a menu (its entry in the menu bar) or a timer.
 void enable(QWidget* widget, bool on);

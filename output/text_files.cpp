@@ -10,11 +10,6 @@ const QString kCurrentTitle = QStringLiteral("         电     流    ");
 
 const QString kHistoryHeader = QStringLiteral("     NO.     对地电压     线电压     电    流");
 
-constexpr int kFirstRow = 1;
-constexpr int kLastRow = 99;
-// 1-based start columns of the four cells of a history row.
-constexpr int kCellColumns[] = {10, 18, 30, 42};
-
 const QString kCrLf = QStringLiteral("\r\n");
 
 // Builds text one line at a time so that column positions are counted in characters, the way
@@ -67,13 +62,18 @@ QByteArray historyTextFile(const CellReader& cell)
     ColumnWriter out;
     out.write(kHistoryHeader);
     out.endLine();
-    for (int row = kFirstRow; row <= kLastRow; ++row) {
+    for (int row = 1; row <= HistoryModel::RecordRows; ++row) {
         for (int column = 0; column < 4; ++column) {
-            out.advanceTo(kCellColumns[column]);
+            out.advanceTo(HistoryCellColumns[column]);
             out.write(cell(row, column));
         }
     }
     return toGbk(out.text());
+}
+
+QByteArray historyTextFile(const HistoryModel& model)
+{
+    return historyTextFile([&model](int row, int column) { return model.cell(row, column); });
 }
 
 } // namespace tesvaron

@@ -14,16 +14,16 @@
 // when the line holds exactly n - 1, and otherwise starts a new line (CR LF) with n - 1 spaces.
 // No CR LF after the last row.
 
+#include "replies/history_model.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
 
 namespace tesvaron {
 
-// The history table's column titles, as the grid shows them and its workbook keeps them.
-inline const QString HistoryTitles[4] = {QStringLiteral("NO."), QStringLiteral("对地电压"),
-                                         QStringLiteral("    线电压  "),
-                                         QStringLiteral("   电      流")};
+// 1-based start columns of the four cells of a history row, in the text file and the printout.
+inline constexpr int HistoryCellColumns[4] = {10, 18, 30, 42};
 
 QByteArray toGbk(const QString& text);
 
@@ -32,5 +32,6 @@ QByteArray realtimeTextFile(const QString& ground, const QString& line, const QS
 // cell(row, column) for rows 1..99 and columns 0..3 of the history table.
 using CellReader = std::function<QString(int row, int column)>;
 QByteArray historyTextFile(const CellReader& cell);
+QByteArray historyTextFile(const HistoryModel& model);
 
 } // namespace tesvaron

@@ -73,6 +73,12 @@ SheetCells centredSheet(int rows, int columns, const CellReader& cell)
     return cells;
 }
 
+SheetCells historySheet(const HistoryModel& model)
+{
+    return centredSheet(HistoryModel::RecordRows + 1, HistoryModel::Columns,
+                        [&model](int row, int col) { return model.cell(row, col); });
+}
+
 bool writeWorkbookFile(const QString& path, const SheetCells& cells, QString* error)
 {
     if (path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))

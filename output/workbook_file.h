@@ -22,6 +22,8 @@ using SheetCells = std::vector<std::vector<SheetCell>>;
 
 // rows x columns cells read from `cell`, each centred: how the history table is exported.
 SheetCells centredSheet(int rows, int columns, const CellReader& cell);
+// The whole history table, titles and row numbers included, as the window exports it.
+SheetCells historySheet(const HistoryModel& model);
 
 // A complete BIFF8 .xls file (compound file with one "Workbook" stream, one sheet "Sheet1").
 QByteArray biff8Workbook(const SheetCells& cells);

@@ -20,8 +20,12 @@ int CommControl::setPortOpen(bool open)
         backend_->close();
         return 0;
     }
-    if (backend_->isOpen()) return 0;
-    switch (backend_->open(commPort_, &detail_)) {
+    if (backend_->isOpen()) {
+        outcome_ = OpenOutcome::Opened;
+        return 0;
+    }
+    outcome_ = backend_->open(commPort_, &detail_);
+    switch (outcome_) {
     case OpenOutcome::Opened:
         return 0;
     case OpenOutcome::InUse:

@@ -36,6 +36,8 @@ public:
     void setOutBufferCount(int zero);
     QByteArray Input();
     int CommEvent() const { return commEvent_; }
+    // How the last open went.
+    OpenOutcome lastOpenOutcome() const { return outcome_; }
     // The device the last open resolved to and, after a failure, why it failed.
     QString lastOpenDetail() const { return detail_; }
     // The device COM n resolved to at the last open; empty when it named none.
@@ -54,6 +56,7 @@ private:
     int threshold_ = 0;
     int commEvent_ = 0;
     QString detail_;
+    OpenOutcome outcome_ = OpenOutcome::NotFound;
 };
 
 } // namespace tesvaron

@@ -209,4 +209,21 @@ void QtSerialBackend::clearOutput()
     // unsent; flushing the driver's queue as well would cut a request off on a slow UART.
 }
 
+QString openOutcomeText(OpenOutcome outcome)
+{
+    switch (outcome) {
+    case OpenOutcome::Opened:
+        return QStringLiteral("已打开");
+    case OpenOutcome::NotFound:
+        return QStringLiteral("无效");
+    case OpenOutcome::InUse:
+        return QStringLiteral("被占用");
+    case OpenOutcome::NoPermission:
+        return QStringLiteral("无权限");
+    case OpenOutcome::Failed:
+        break;
+    }
+    return QStringLiteral("打开失败");
+}
+
 } // namespace tesvaron

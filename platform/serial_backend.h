@@ -11,11 +11,15 @@ namespace tesvaron {
 
 enum class OpenOutcome {
     Opened,
-    NotFound, // the number names no usable device
-    InUse,    // another program holds the device
+    NotFound,     // the number names no usable device
+    InUse,        // another program holds the device
     NoPermission, // the user may not open the device (not in the dialout group)
-    Failed,   // anything else; the port stays closed
+    Failed,       // anything else; the port stays closed
 };
+
+// How an open's outcome reads after the port's name ("COM3被占用"): 已打开, 无效, 被占用, 无权限,
+// 打开失败. The window's port status and tesvaron-cli's port list both say it this way.
+QString openOutcomeText(OpenOutcome outcome);
 
 class SerialBackend : public QObject
 {

@@ -75,6 +75,45 @@ sim::SimConfig records(int count)
     return c;
 }
 
+// Every announcement as one line of text.
+struct EventLog : MeasurementListener
+{
+    QStringList lines;
+    static QString values(const Measurement& m)
+    {
+        return QStringLiteral("%1/%2/%3 %4 %5 %6%7")
+            .arg(m.groundKv)
+            .arg(m.lineKv)
+            .arg(m.currentA)
+            .arg(m.texts.ground, m.texts.line, m.texts.current, m.overRange ? " over" : "");
+    }
+    void instrumentFound(const PortInfo& p) override
+    {
+        lines << "found " + p.port + " " + p.device;
+    }
+    void instrumentLost() override { lines << "lost"; }
+    void realtimeReading(const RealtimeSample& s) override
+    {
+        lines << "reading " + values(s.value) + (s.at.isValid() ? "" : " no time");
+    }
+    void downloadStarted(const PortInfo& p, const QDateTime&) override
+    {
+        lines << "start " + p.port;
+    }
+    void downloadTotal(int reported) override { lines << QStringLiteral("total %1").arg(reported); }
+    void downloadRows(const QList<HistoryRow>& rows) override
+    {
+        lines << QStringLiteral("rows %1..%2 %3")
+                     .arg(rows.first().no)
+                     .arg(rows.last().no)
+                     .arg(values(rows.first().value));
+    }
+    void downloadEnded(const DownloadEnd& e) override
+    {
+        lines << QStringLiteral("end %1 %2 %3").arg(e.complete).arg(e.reported).arg(e.rowsRead);
+    }
+};
+
 } // namespace
 
 class TestWindow : public QObject
@@ -88,7 +127,8 @@ private slots:
         QVERIFY(!f.Button_read->isEnabled() && !f.menuread->isEnabled());
         QVERIFY(!f.Button_clear->isEnabled() && f.menuclear->isEnabled());
         QVERIFY(f.Button_save->isEnabled() && f.Button_print->isEnabled());
-        QCOMPARE(f.Lab_value_lg->text(), "0.0kV");
+        QCOMPARE(f.Lab_value_lg->text() + f.Lab_value_ll->text() + f.Lab_value_a->text(),
+                 "--kV--kV--A");
         QVERIFY(!f.Lab_value_lg->isEnabled() && !f.Lab_value_a->isEnabled());
         QCOMPARE(f.DataGrid->TextMatrix(0, 2), "    线电压  ");
         QCOMPARE(f.DataGrid->TextMatrix(99, 0), "99");
@@ -231,7 +271,7 @@ private slots:
             const char* fault;
             bool rows, live;
         } rows[] = {{"badcs", false, false},      {"stray:3", false, false},
-                    {"split:300", true, true},    {"split:1600", false, false},
+                    {"split:300", true, true},    {"split:1600", true, false},
                     {"truncate:1", false, false}, {"f1", false, false},
                     {"late:2600", false, false},  {"drop:2", false, true},
                     {"f1@block", false, true},    {"silence@count", false, true}};
@@ -392,6 +432,33 @@ private slots:
         }
         f.LabComsta->setText("COM16已打开");
         QVERIFY(f.LabComsta->sizeHint().width() <= f.LabComsta->width());
+    }
+
+    // What listeners are told: the instrument, each reading, a download's start, total, rows and
+    // end (whole or cut short), and the session's end when the window closes.
+    void measurementsAnnounced()
+    {
+        sim::SimConfig config;
+        config.records = {{{125, 15, 1}, {6000, 250, 2}, {33, 7, 0}}};
+        config.live = {{{125, 15, 1}, {6000, 3, 0}}};
+        Rig rig(config, 2);
+        EventLog log;
+        rig.form->addMeasurementListener(&log);
+        QVERIFY(rig.found());
+        rig.advance(3100ms);
+        QVERIFY(rig.download());
+        rig.serial->mangle = [](const QByteArray& reply) {
+            return reply[2] == 1 ? QByteArray() : reply;
+        };
+        QVERIFY(rig.download());
+        rig.form->removeMeasurementListener(&log);
+        rig.form->addMeasurementListener(&log);
+        rig.form->Button_close->click();
+        QCOMPARE(log.lines,
+                 (QStringList{"found COM2 /dev/ttyUSB0", "reading 12.5/35/1.5 13kV 35kV 1.5A",
+                              "reading 600/220/3 NO-- NO-- NO-- over", "start COM2", "total 3",
+                              "rows 1..3 12.5/35/1.5 13kV 35kV 1.5A", "end 1 3 3", "start COM2",
+                              "total 3", "end 0 3 0", "lost"}));
     }
 
     // Save types, proposed names, the picture taken before the dialog, printing.

@@ -1,4 +1,4 @@
-// Saving the realtime view and the history table.
+// Saving and printing: the realtime values or the history, by the view that is shown.
 
 #include "app/form1.h"
 #include "output/atomic_file.h"
@@ -106,8 +106,8 @@ void Form1::RealSave()
             !writeFileAtomically(fileName, bytes, &error))
             showSaveFailure(*messageBox_, this, fileName, error);
     } else {
-        const QByteArray text =
-            realtimeTextFile(Lab_value_lg->text(), Lab_value_ll->text(), Lab_value_a->text());
+        const MeasureTexts values = shownValues();
+        const QByteArray text = realtimeTextFile(values.ground, values.line, values.current);
         if (!writeFileAtomically(fileName, text, &error))
             showSaveFailure(*messageBox_, this, fileName, error);
     }
@@ -125,8 +125,7 @@ void Form1::HistorySave()
 
     const QString fileName = dialog.FileName;
     if (dialog.FilterIndex < 2) {
-        const QByteArray text =
-            historyTextFile([this](int row, int col) { return DataGrid->TextMatrix(row, col); });
+        const QByteArray text = historyTextFile(history_);
         QString error;
         if (!writeFileAtomically(fileName, text, &error))
             showSaveFailure(*messageBox_, this, fileName, error);
@@ -135,15 +134,80 @@ void Form1::HistorySave()
     }
 }
 
-// The table's cells as they stand, each centred, into a workbook of the type the name asks for.
+// The table's cells, each centred, into a workbook of the type the name asks for.
 void Form1::ExcelExport(const QString& fileName)
 {
-    const SheetCells cells =
-        centredSheet(DataGrid->Rows(), DataGrid->Cols(),
-                     [this](int row, int col) { return DataGrid->TextMatrix(row, col); });
     QString error;
-    if (!writeWorkbookFile(QDir::fromNativeSeparators(fileName), cells, &error))
+    if (!writeWorkbookFile(QDir::fromNativeSeparators(fileName), historySheet(history_), &error))
         showSaveFailure(*messageBox_, this, fileName, error);
+}
+
+namespace {
+
+// 0x100: return a device context; 0x8: no page-range choice.
+constexpr int PrintFlags = 0x100 | CommonDialog::NoPageNums;
+constexpr float RealtimeTop = 500;
+constexpr int HeaderGap = 5;
+
+PrintItem text(const QString& s)
+{
+    return {PrintItem::Text, s};
+}
+PrintItem advance(int columns)
+{
+    return {PrintItem::Advance, {}, columns};
+}
+PrintItem toColumn(int column)
+{
+    return {PrintItem::ToColumn, {}, column};
+}
+
+} // namespace
+
+void Form1::Button_print_Click()
+{
+    CommonDialog& dialog = output_->dialog();
+    dialog.Flags = PrintFlags;
+    dialog.CancelError = true;
+
+    QString description;
+    const int error = dialog.ShowPrinter(this, &description);
+    if (error == CommonDialog::CancelErrorNumber) return;
+    if (error != 0) {
+        messageBox_->beep();
+        messageBox_->show(this, QStringLiteral("Printing Error!"),
+                          QStringLiteral("文件打印出错.") + QStringLiteral("\r\n") + description,
+                          MessageBoxSeam::Icon::Exclamation);
+        return;
+    }
+
+    PrinterSeam& printer = output_->printer();
+    if (RealMode) {
+        printer.setCurrentY(RealtimeTop);
+        printer.printLine({text(QStringLiteral("     "))});
+        const MeasureTexts values = shownValues();
+        printer.printLine({text(QStringLiteral("对地电压") + values.ground)});
+        printer.printLine({text(QStringLiteral("线电压") + values.line)});
+        printer.printLine({text(QStringLiteral("电流") + values.current)});
+        printer.printLine({text(QStringLiteral("           "))});
+    } else {
+        printer.printLine({text(QStringLiteral("  "))});
+        printer.printLine({advance(HeaderGap), text(QStringLiteral("NO.")), advance(HeaderGap),
+                           text(QStringLiteral("对地电压")), advance(HeaderGap),
+                           text(QStringLiteral("线电压")), advance(HeaderGap),
+                           text(QStringLiteral("电流"))});
+        for (int row = 1; row <= HistoryModel::RecordRows; ++row) {
+            PrintLine line;
+            for (int col = 0; col < HistoryModel::Columns; ++col) {
+                line.push_back(toColumn(HistoryCellColumns[col]));
+                line.push_back(text(history_.cell(row, col)));
+            }
+            printer.printLine(line);
+        }
+        printer.printLine({text(QStringLiteral("  "))});
+    }
+    // A job that cannot be finished is dropped without a word.
+    printer.EndDoc(nullptr);
 }
 
 } // namespace tesvaron
