@@ -164,11 +164,11 @@ QString usageText(Command command)
 {
     switch (command) {
     case Command::Ports:
-        return CliText::tr(
-            "用法：tesvaron-cli ports [--json]\n"
-            "列出 COM1 到 COM16 各自对应的设备，以及能否打开（ok / 无效 / 被占用 / 无权限）。\n"
-            "  --json   输出一个 JSON 数组，每个串口一项：com、device、status\n"
-            "           （ok、not_found、in_use、no_permission、failed）\n");
+        return CliText::tr("用法：tesvaron-cli ports [--json]\n"
+                           "列出 COM1 到 COM16 各自对应的设备，以及能否打开（ok / 无效 / 被占用 / "
+                           "无权限 / 打开失败）。\n"
+                           "  --json   输出一个 JSON 数组，每个串口一项：com、device、status\n"
+                           "           （ok、not_found、in_use、no_permission、failed）\n");
     case Command::Find:
         return CliText::tr(
             "用法：tesvaron-cli find [--port COMn|DEVICE] [--json]\n"
@@ -236,48 +236,13 @@ OutputFormat outputFormat(const QString& path)
     return OutputFormat::Unknown;
 }
 
-HistoryTable::HistoryTable()
-{
-    for (int c = 0; c < Cols; ++c)
-        cells_[0][std::size_t(c)] = HistoryTitles[c];
-    for (int r = 1; r < Rows; ++r)
-        cells_[std::size_t(r)][0] = QString::number(r);
-}
-
-const QString& HistoryTable::cell(int row, int column) const
-{
-    return cells_[std::size_t(row)][std::size_t(column)];
-}
-
-void HistoryTable::writeBlock(const ReplyFrameBytes& frame, int rowOffset, int rows)
-{
-    for (int i = 0; i < rows && rowOffset + i + 1 < Rows; ++i) {
-        const HistoryRecord record = historyRecord(frame, i);
-        const MeasureTexts texts = historyTexts(record.rawVolt, record.rawCurrent, record.code);
-        auto& row = cells_[std::size_t(rowOffset + i + 1)];
-        row[1] = texts.ground;
-        row[2] = texts.line;
-        row[3] = texts.current;
-    }
-}
-
-QByteArray HistoryTable::textFile() const
-{
-    return historyTextFile([this](int row, int column) { return cell(row, column); });
-}
-
-SheetCells HistoryTable::sheetCells() const
-{
-    return centredSheet(Rows, Cols, [this](int row, int column) { return cell(row, column); });
-}
-
-QByteArray HistoryTable::csv(int recordRows) const
+QByteArray historyCsv(const HistoryModel& history, int recordRows)
 {
     QString out = csvLine({QStringLiteral("no"), QStringLiteral("ground_kv"),
                            QStringLiteral("line_kv"), QStringLiteral("current_a")});
-    for (int r = 1; r <= recordRows && r < Rows; ++r)
-        out += csvLine({cell(r, 0), plainNumber(cell(r, 1)), plainNumber(cell(r, 2)),
-                        plainNumber(cell(r, 3))});
+    for (int r = 1; r <= recordRows && r <= HistoryModel::RecordRows; ++r)
+        out += csvLine({history.cell(r, 0), plainNumber(history.cell(r, 1)),
+                        plainNumber(history.cell(r, 2)), plainNumber(history.cell(r, 3))});
     return out.toUtf8();
 }
 
@@ -377,10 +342,10 @@ QByteArray watchJsonLine(const QDateTime& at, const LiveReading* reading, const 
     return compact(o);
 }
 
-QByteArray historyJson(const HistoryTable& table, int recordRows, int reported)
+QByteArray historyJson(const HistoryModel& table, int recordRows, int reported)
 {
     QJsonArray records;
-    for (int r = 1; r <= recordRows && r < HistoryTable::Rows; ++r)
+    for (int r = 1; r <= recordRows && r <= HistoryModel::RecordRows; ++r)
         records.append(QJsonObject{{QStringLiteral("no"), r},
                                    {QStringLiteral("ground_kv"), jsonNumber(table.cell(r, 1))},
                                    {QStringLiteral("line_kv"), jsonNumber(table.cell(r, 2))},

@@ -4,6 +4,7 @@
 
 #include "link/link_logic.h"
 #include "output/workbook_file.h"
+#include "replies/history_model.h"
 #include "replies/measure_format.h"
 #include "replies/reply_frame.h"
 
@@ -63,26 +64,9 @@ enum class OutputFormat { Unknown, Text, Csv, Xls, Xlsx };
 // By the file's extension; "-" is CSV on standard output.
 OutputFormat outputFormat(const QString& path);
 
-// The window's history table after a download into a freshly cleared one: the column titles in
-// row 0, the row numbers in column 0, record texts in columns 1..3 of the rows written.
-class HistoryTable
-{
-public:
-    static constexpr int Rows = 100;
-    static constexpr int Cols = 4;
-
-    HistoryTable();
-    const QString& cell(int row, int column) const;
-    // The `rows` records of a history block, from row rowOffset + 1 on.
-    void writeBlock(const ReplyFrameBytes& frame, int rowOffset, int rows);
-
-    QByteArray textFile() const;          // the window's fixed-column GBK text file
-    SheetCells sheetCells() const;        // the window's workbook: every cell, centred
-    QByteArray csv(int recordRows) const; // rows 1..recordRows, numbers without units
-
-private:
-    std::array<std::array<QString, Cols>, Rows> cells_;
-};
+// The history's rows 1..recordRows as CSV, numbers without units. The text file and the
+// workbooks are the window's own (historyTextFile, historySheet).
+QByteArray historyCsv(const HistoryModel& history, int recordRows);
 
 // A measurement text as a plain number: "12kV" -> "12", "1.50A" -> "1.50", "NO--" -> "".
 QString plainNumber(const QString& text);
@@ -110,7 +94,7 @@ QByteArray watchCsvRow(const QDateTime& at, const LiveReading* reading, const ch
 // "over_range": true, times as isoTimestamp() gives them.
 QByteArray watchJsonLine(const QDateTime& at, const LiveReading* reading, const char* status);
 // read: the records of rows 1..recordRows.
-QByteArray historyJson(const HistoryTable& table, int recordRows, int reported);
+QByteArray historyJson(const HistoryModel& table, int recordRows, int reported);
 // One port of `ports`: its status word is ok, not_found, in_use, no_permission or failed.
 struct PortRow
 {

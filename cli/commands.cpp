@@ -70,19 +70,7 @@ const char* statusWord(OpenOutcome outcome)
 
 QString openStatus(OpenOutcome outcome)
 {
-    switch (outcome) {
-    case OpenOutcome::Opened:
-        return QStringLiteral("ok");
-    case OpenOutcome::NotFound:
-        return CliText::tr("无效");
-    case OpenOutcome::InUse:
-        return CliText::tr("被占用");
-    case OpenOutcome::NoPermission:
-        return CliText::tr("无权限");
-    case OpenOutcome::Failed:
-        break;
-    }
-    return CliText::tr("失败");
+    return outcome == OpenOutcome::Opened ? QStringLiteral("ok") : openOutcomeText(outcome);
 }
 
 // Says why an exchange got no reply and what that makes of the command.
@@ -180,7 +168,7 @@ bool mayWrite(const QString& path, QString* why)
 }
 
 // The window's download: the record total, then blocks of ten as paging asks for them.
-Outcome download(Line& line, HistoryTable& table, int* total, int* reported)
+Outcome download(Line& line, HistoryModel& history, int* total, int* reported)
 {
     const bool showProgress = stderrIsTerminal();
     DownloadState state{true, false, true, 0, 0, 0};
@@ -199,7 +187,8 @@ Outcome download(Line& line, HistoryTable& table, int* total, int* reported)
             *reported = step.reported;
             *total = step.recTotal;
         }
-        if (step.act == ReplyAct::WriteBlock) table.writeBlock(ex.frame, step.rowOffset, step.rows);
+        if (step.act == ReplyAct::WriteBlock)
+            history.writeBlock(ex.frame, step.rowOffset, step.rows);
         if (showProgress)
             std::fprintf(stderr, "\r%s %s", CliText::tr("读取历史记录").toUtf8().constData(),
                          progressBar(step.progress, *total).toUtf8().constData());
@@ -216,21 +205,21 @@ Outcome download(Line& line, HistoryTable& table, int* total, int* reported)
     }
 }
 
-bool writeOutput(const QString& path, const HistoryTable& table, int total)
+bool writeOutput(const QString& path, const HistoryModel& history, int total)
 {
     QString error;
     bool ok = false;
     switch (outputFormat(path)) {
     case OutputFormat::Text:
-        ok = writeFileAtomically(path, table.textFile(), &error);
+        ok = writeFileAtomically(path, historyTextFile(history), &error);
         break;
     case OutputFormat::Csv:
-        if (path == QLatin1String("-")) return writeStdout(table.csv(total));
-        ok = writeFileAtomically(path, table.csv(total), &error);
+        if (path == QLatin1String("-")) return writeStdout(historyCsv(history, total));
+        ok = writeFileAtomically(path, historyCsv(history, total), &error);
         break;
     case OutputFormat::Xls:
     case OutputFormat::Xlsx:
-        ok = writeWorkbookFile(path, table.sheetCells(), &error);
+        ok = writeWorkbookFile(path, historySheet(history), &error);
         break;
     case OutputFormat::Unknown:
         break;
@@ -305,16 +294,16 @@ Outcome runRead(const Options& options, Interrupt& interrupt)
     const auto line = connectLine(options, interrupt, &outcome);
     if (!line) return outcome;
 
-    HistoryTable table;
+    HistoryModel history;
     int total = 0;
     int reported = 0;
-    outcome = download(*line, table, &total, &reported);
+    outcome = download(*line, history, &total, &reported);
     if (outcome != Outcome::Done) return outcome;
     if (reported > total)
         complain(CliText::tr("仪器存有 %1 组记录，只读取了前 %2 组").arg(reported).arg(total));
     if (total == 0) complain(CliText::tr("仪器中没有历史记录"));
-    if (!path.isEmpty() && !writeOutput(path, table, total)) return Outcome::FileError;
-    if (options.json && !writeStdout(historyJson(table, total, reported)))
+    if (!path.isEmpty() && !writeOutput(path, history, total)) return Outcome::FileError;
+    if (options.json && !writeStdout(historyJson(history, total, reported)))
         return Outcome::FileError;
     if (stderrIsTerminal() && !path.isEmpty() && path != QLatin1String("-"))
         complain(CliText::tr("已读取 %1 组记录，写入 %2").arg(total).arg(path));

@@ -213,17 +213,17 @@ QString openOutcomeText(OpenOutcome outcome)
 {
     switch (outcome) {
     case OpenOutcome::Opened:
-        return QStringLiteral("已打开");
+        return QCoreApplication::translate("SerialBackend", "已打开");
     case OpenOutcome::NotFound:
-        return QStringLiteral("无效");
+        return QCoreApplication::translate("SerialBackend", "无效");
     case OpenOutcome::InUse:
-        return QStringLiteral("被占用");
+        return QCoreApplication::translate("SerialBackend", "被占用");
     case OpenOutcome::NoPermission:
-        return QStringLiteral("无权限");
+        return QCoreApplication::translate("SerialBackend", "无权限");
     case OpenOutcome::Failed:
         break;
     }
-    return QStringLiteral("打开失败");
+    return QCoreApplication::translate("SerialBackend", "打开失败");
 }
 
 } // namespace tesvaron

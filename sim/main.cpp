@@ -2,6 +2,7 @@
 // symbolic link in the port-link folder.
 
 #include "platform/port_map.h"
+#include "platform/signal_pipe.h"
 #include "sim/instrument.h"
 
 #include <QCommandLineParser>
@@ -35,14 +36,6 @@ using Clock = std::chrono::steady_clock;
 
 // 10 bits a byte at 9600 baud.
 constexpr std::chrono::nanoseconds ByteTime{1'041'667};
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int sig)
-{
-    const char c = static_cast<char>(sig);
-    [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
-}
 
 QString readLink(const QString& path)
 {
@@ -303,21 +296,9 @@ int main(int argc, char** argv)
     }
 
     // Signals reach the event loop through a pipe so that the link is removed on the way out.
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) die(QStringLiteral("pipe failed"));
-    struct sigaction sa
-    {
-    };
-    sa.sa_handler = onSignal;
-    ::sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(sig, &sa, nullptr);
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
-        char c;
-        while (::read(signalPipe[0], &c, 1) > 0) {
-        }
-        QCoreApplication::quit();
-    });
+    tesvaron::SignalPipe signalPipe({SIGINT, SIGTERM, SIGHUP});
+    if (!signalPipe.ok()) die(QStringLiteral("pipe failed"));
+    QObject::connect(&signalPipe, &tesvaron::SignalPipe::raised, &app, &QCoreApplication::quit);
 
     std::printf("tesvaron-sim: COM%d -> %s\n", com, qPrintable(slave));
     std::fflush(stdout);

@@ -60,18 +60,6 @@
         <translation>--json cannot be used together with - (standard output)</translation>
     </message>
     <message>
-        <source>用法：tesvaron-cli ports [--json]
-列出 COM1 到 COM16 各自对应的设备，以及能否打开（ok / 无效 / 被占用 / 无权限）。
-  --json   输出一个 JSON 数组，每个串口一项：com、device、status
-           （ok、not_found、in_use、no_permission、failed）
-</source>
-        <translation>Usage: tesvaron-cli ports [--json]
-Lists the device behind each of COM1 to COM16 and whether it opens (ok / not found / in use / no permission).
-  --json   print one JSON array, one item per port: com, device, status
-           (ok, not_found, in_use, no_permission, failed)
-</translation>
-    </message>
-    <message>
         <source>用法：tesvaron-cli find [--port COMn|DEVICE] [--json]
 依次向 COM1 到 COM16（或 --port 指定的串口）发送握手请求，每个串口最多等 0.6 秒，
 输出第一个应答的仪器所在的 COM 号和设备。找不到仪器时退出码为 1；有串口因权限
@@ -192,22 +180,6 @@ Exit codes: 0 done, 1 no instrument or no answer, 2 usage error, 3 file or port 
         <translation>cannot write to standard output</translation>
     </message>
     <message>
-        <source>无效</source>
-        <translation>not found</translation>
-    </message>
-    <message>
-        <source>被占用</source>
-        <translation>in use</translation>
-    </message>
-    <message>
-        <source>无权限</source>
-        <translation>no permission</translation>
-    </message>
-    <message>
-        <source>失败</source>
-        <translation>failed</translation>
-    </message>
-    <message>
         <source>已中断</source>
         <translation>interrupted</translation>
     </message>
@@ -295,6 +267,18 @@ Exit codes: 0 done, 1 no instrument or no answer, 2 usage error, 3 file or port 
         <source>%1: 写入失败</source>
         <translation>%1: write failed</translation>
     </message>
+    <message>
+        <source>用法：tesvaron-cli ports [--json]
+列出 COM1 到 COM16 各自对应的设备，以及能否打开（ok / 无效 / 被占用 / 无权限 / 打开失败）。
+  --json   输出一个 JSON 数组，每个串口一项：com、device、status
+           （ok、not_found、in_use、no_permission、failed）
+</source>
+        <translation>Usage: tesvaron-cli ports [--json]
+Lists the device behind each of COM1 to COM16 and whether it opens (ok / not found / in use / no permission / open failed).
+  --json   print one JSON array, one item per port: com, device, status
+           (ok, not_found, in_use, no_permission, failed)
+</translation>
+    </message>
 </context>
 <context>
     <name>SerialBackend</name>
@@ -321,6 +305,26 @@ Exit codes: 0 done, 1 no instrument or no answer, 2 usage error, 3 file or port 
     <message>
         <source>%1: 被其他程序占用（%2）</source>
         <translation>%1: in use by another program (%2)</translation>
+    </message>
+    <message>
+        <source>已打开</source>
+        <translation>opened</translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>not found</translation>
+    </message>
+    <message>
+        <source>被占用</source>
+        <translation>in use</translation>
+    </message>
+    <message>
+        <source>无权限</source>
+        <translation>no permission</translation>
+    </message>
+    <message>
+        <source>打开失败</source>
+        <translation>open failed</translation>
     </message>
 </context>
 </TS>
