@@ -6,23 +6,39 @@ CommandSet commandsFor(Situation situation, bool realMode, bool comFound)
 {
     constexpr Switch Keep = Switch::Keep, Off = Switch::Off, On = Switch::On;
     const Switch onIf = comFound ? On : Keep;
+    const Switch readAfterFailure = realMode ? Off : onIf;
     switch (situation) {
     case Situation::Startup:
-        return {Off, On, Switch::MenuOnly, On, On, On};
+        return {.read = Off,
+                .save = On,
+                .clear = Switch::MenuOnly,
+                .print = On,
+                .help = On,
+                .tabs = On};
     case Situation::RealtimeView:
-        return {Off, On, Off, On, On, Keep};
+        return {.read = Off, .save = On, .clear = Off, .print = On, .help = On, .tabs = Keep};
     case Situation::HistoryView:
-        return {onIf, On, On, On, On, Keep};
+        return {.read = onIf, .save = On, .clear = On, .print = On, .help = On, .tabs = Keep};
     case Situation::Downloading:
-        return {Off, Off, Off, Off, Off, Off};
+        return {.read = Off, .save = Off, .clear = Off, .print = Off, .help = Off, .tabs = Off};
     case Situation::DownloadDone:
-        return {realMode ? Off : On, On, On, On, On, On};
+        return {.read = realMode ? Off : On,
+                .save = On,
+                .clear = On,
+                .print = On,
+                .help = On,
+                .tabs = On};
     case Situation::ExchangeFailed:
-        return {realMode ? Off : onIf, On, realMode ? Off : On, On, On, On};
+        return {.read = readAfterFailure,
+                .save = On,
+                .clear = realMode ? Off : On,
+                .print = On,
+                .help = On,
+                .tabs = On};
     case Situation::InstrumentFound:
-        return {realMode ? Switch::MenuOnly : On, Keep, Keep, Keep, Keep, Keep};
+        return {.read = realMode ? Switch::MenuOnly : On};
     case Situation::InstrumentLost:
-        return {Off, Keep, Keep, Keep, Keep, Keep};
+        return {.read = Off};
     }
     return {};
 }
