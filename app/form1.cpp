@@ -343,6 +343,7 @@ void Form1::Form_Load()
     applyCommands(Situation::Startup);
     Timer_date_Timer();
     enable(Timer_findcom, true);
+    Lab_rtsta->setText(SearchingText);
     GridInit();
     DataGrid->hide();
     Frame_realtime->show();

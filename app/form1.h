@@ -202,6 +202,8 @@ public:
     // The default title of a message box: the program's name.
     static constexpr const char* ProgramName = "tesvaron";
     static inline const QString StatusText = QStringLiteral("无线高压验电器（带电压指示）");
+    // The link status while the instrument is searched for.
+    static inline const QString SearchingText = QStringLiteral("正在查找仪器");
     static constexpr std::chrono::milliseconds NoticePeriod{10000};
 
 protected:

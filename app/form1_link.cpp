@@ -71,6 +71,7 @@ void Form1::Timer_findcom_Timer()
         announce([info = portInfo()](MeasurementListener& l) { l.instrumentFound(info); });
         return;
     }
+    Lab_rtsta->setText(SearchingText);
     Exchange(KindProbe, 0, 0, SendIf::Opened);
     ComNo = std::int16_t(nextComNo(ComNo));
 }
@@ -93,7 +94,8 @@ void Form1::Timer_timeout_Timer()
 {
     enable(Timer_timeout, false);
     LinkState = LinkCode::TimedOut;
-    Lab_rtsta->setText(QStringLiteral("通讯失败"));
+    // An unanswered probe is part of the search, not a failure of an instrument found.
+    Lab_rtsta->setText(ComFound ? QStringLiteral("通讯失败") : SearchingText);
     dropLiveValue();
     endDownload();
 }
@@ -124,7 +126,7 @@ void Form1::loseInstrument()
 {
     ComFound = false;
     foundDevice_.clear();
-    Lab_rtsta->setText(QStringLiteral("通讯失败"));
+    Lab_rtsta->setText(SearchingText);
     dropLiveValue();
     endSession();
     applyCommands(Situation::InstrumentLost);

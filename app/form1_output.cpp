@@ -2,6 +2,7 @@
 
 #include "app/form1.h"
 #include "output/atomic_file.h"
+#include "output/save_name.h"
 #include "output/text_files.h"
 #include "output/workbook_file.h"
 #include "platform/output_seams.h"
@@ -28,6 +29,10 @@ const QString HistoryWorkbookExt = QStringLiteral(".xls");
 const QString HistoryXlsxExt = QStringLiteral(".xlsx");
 constexpr int XlsxIndex = 3;
 constexpr int JpegQuality = 90;
+// The extensions that name each offered type, in the filters' order.
+const SaveTypes RealTypes{{QStringLiteral("jpg"), QStringLiteral("jpeg")}, {QStringLiteral("txt")}};
+const SaveTypes HistoryTypes{
+    {QStringLiteral("txt")}, {QStringLiteral("xls")}, {QStringLiteral("xlsx")}};
 
 // Steps 1 to 5 of the save dialog sequence, shared by both save commands. The proposed name
 // carries the date and time and no extension: the chosen type adds its own.
@@ -44,22 +49,13 @@ void prepareSaveDialog(CommonDialog& dialog, const QString& filter, const QStrin
     if (!QFileInfo::exists(path)) QDir().mkpath(path);
 }
 
-// "jpg格式" promises a JPEG; other names keep the bitmap the picture save always wrote.
-QByteArray pictureFormat(const QString& fileName)
-{
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")) return "JPEG";
-    if (suffix == QLatin1String("png")) return "PNG";
-    return "BMP";
-}
-
-bool encodePicture(const QImage& picture, const QString& fileName, QByteArray* bytes,
-                   QString* error)
+// "jpg格式" promises a JPEG, and a picture's name always ends in .jpg or .jpeg.
+bool encodePicture(const QImage& picture, QByteArray* bytes, QString* error)
 {
     QBuffer buffer(bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, pictureFormat(fileName));
-    if (writer.format() == "JPEG") writer.setQuality(JpegQuality);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setQuality(JpegQuality);
     if (writer.write(picture)) return true;
     *error = QStringLiteral("图片无法编码：") + writer.errorString();
     return false;
@@ -72,6 +68,12 @@ void showSaveFailure(MessageBoxSeam& box, QWidget* parent, const QString& fileNa
              QStringLiteral("文件未能保存：") + QDir::toNativeSeparators(fileName) +
                  QStringLiteral("\r\n") + reason,
              MessageBoxSeam::Icon::Exclamation);
+}
+
+QString savedNotice(const QString& fileName)
+{
+    return QStringLiteral("已保存：") +
+           QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath());
 }
 
 } // namespace
@@ -98,19 +100,24 @@ void Form1::RealSave()
     dialog.CancelError = true;
     if (dialog.ShowSave(this) == CommonDialog::CancelErrorNumber) return;
 
-    const QString fileName = dialog.FileName;
+    // The name's extension, when it is one of the offered types', decides what is written.
+    const SaveName name = resolveSaveName(dialog.FileName, RealTypes, dialog.FilterIndex);
+    const QString& fileName = name.fileName;
     QString error;
-    if (dialog.FilterIndex < 2) {
+    bool saved = false;
+    if (name.type == 1) {
         QByteArray bytes;
-        if (!encodePicture(picture, fileName, &bytes, &error) ||
-            !writeFileAtomically(fileName, bytes, &error))
-            showSaveFailure(*messageBox_, this, fileName, error);
+        saved =
+            encodePicture(picture, &bytes, &error) && writeFileAtomically(fileName, bytes, &error);
     } else {
         const MeasureTexts values = shownValues();
         const QByteArray text = realtimeTextFile(values.ground, values.line, values.current);
-        if (!writeFileAtomically(fileName, text, &error))
-            showSaveFailure(*messageBox_, this, fileName, error);
+        saved = writeFileAtomically(fileName, text, &error);
     }
+    if (saved)
+        showNotice(savedNotice(fileName));
+    else
+        showSaveFailure(*messageBox_, this, fileName, error);
 }
 
 void Form1::HistorySave()
@@ -123,14 +130,16 @@ void Form1::HistorySave()
     dialog.CancelError = true;
     if (dialog.ShowSave(this) == CommonDialog::CancelErrorNumber) return;
 
-    const QString fileName = dialog.FileName;
-    if (dialog.FilterIndex < 2) {
+    const SaveName name = resolveSaveName(dialog.FileName, HistoryTypes, dialog.FilterIndex);
+    if (name.type == 1) {
         const QByteArray text = historyTextFile(history_);
         QString error;
-        if (!writeFileAtomically(fileName, text, &error))
-            showSaveFailure(*messageBox_, this, fileName, error);
+        if (writeFileAtomically(name.fileName, text, &error))
+            showNotice(savedNotice(name.fileName));
+        else
+            showSaveFailure(*messageBox_, this, name.fileName, error);
     } else {
-        ExcelExport(fileName);
+        ExcelExport(name.fileName);
     }
 }
 
@@ -138,7 +147,9 @@ void Form1::HistorySave()
 void Form1::ExcelExport(const QString& fileName)
 {
     QString error;
-    if (!writeWorkbookFile(QDir::fromNativeSeparators(fileName), historySheet(history_), &error))
+    if (writeWorkbookFile(QDir::fromNativeSeparators(fileName), historySheet(history_), &error))
+        showNotice(savedNotice(fileName));
+    else
         showSaveFailure(*messageBox_, this, fileName, error);
 }
 
@@ -206,8 +217,9 @@ void Form1::Button_print_Click()
         }
         printer.printLine({text(QStringLiteral("  "))});
     }
-    // A job that cannot be finished is dropped without a word.
-    printer.EndDoc(nullptr);
+    // A job that cannot be finished is dropped without a word; one printed to a file says where.
+    if (printer.EndDoc(nullptr) && !printer.outputFile().isEmpty())
+        showNotice(QStringLiteral("已打印到：") + QDir::toNativeSeparators(printer.outputFile()));
 }
 
 } // namespace tesvaron

@@ -60,6 +60,8 @@ public:
     virtual void printLine(const PrintLine& items) = 0;
     // Sends the printed lines as one job; false with `error` set when it could not.
     virtual bool EndDoc(QString* error) = 0;
+    // The file the job went to when it was printed to a file (PDF); empty for a printer.
+    virtual QString outputFile() const { return {}; }
 };
 
 class OutputSeams

@@ -115,4 +115,10 @@ bool QtPrinter::EndDoc(QString* error)
     return ended;
 }
 
+QString QtPrinter::outputFile() const
+{
+    if (!device_ || device_->outputFormat() != QPrinter::PdfFormat) return {};
+    return device_->outputFileName();
+}
+
 } // namespace tesvaron

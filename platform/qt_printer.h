@@ -32,6 +32,7 @@ public:
     void setCurrentY(float twips) override;
     void printLine(const PrintLine& items) override;
     bool EndDoc(QString* error) override;
+    QString outputFile() const override;
 
     // Width of one column and height of one line of the last document begun, in device units;
     // 0 before the first.

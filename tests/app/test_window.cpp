@@ -28,6 +28,8 @@ struct FakeOutput : OutputSeams, CommonDialog, PrinterSeam
     QTemporaryDir dir;
     int chooseIndex = 0; // 0: leave the type as it is
     QString under;       // the folder the chosen file goes in, inside dir
+    QString typed;       // the name typed in the dialog; empty: "out" and the type's extension
+    QString pdf;         // where a print went, when to a file
     bool cancel = false;
     QStringList proposed, printed;
     int grabs = 0;
@@ -49,7 +51,8 @@ struct FakeOutput : OutputSeams, CommonDialog, PrinterSeam
         if (cancel) return CancelErrorNumber;
         if (chooseIndex) FilterIndex = chooseIndex;
         const QStringList exts = Filter.split('|').filter(QRegularExpression("^\\*\\."));
-        FileName = dir.filePath(under + "out" + exts.value(FilterIndex - 1).mid(1));
+        FileName = dir.filePath(
+            under + (typed.isEmpty() ? "out" + exts.value(FilterIndex - 1).mid(1) : typed));
         return 0;
     }
     int ShowPrinter(QWidget*, QString*) override { return cancel ? CancelErrorNumber : 0; }
@@ -63,6 +66,7 @@ struct FakeOutput : OutputSeams, CommonDialog, PrinterSeam
         printed << line;
     }
     bool EndDoc(QString*) override { return true; }
+    QString outputFile() const override { return pdf; }
 };
 
 QByteArray fileBytes(const QString& path)
@@ -143,9 +147,11 @@ private slots:
     {
         Rig rig({}, 3);
         rig.serial->outcomes[2] = OpenOutcome::InUse;
+        QCOMPARE(rig.form->Lab_rtsta->text(), "正在查找仪器");
         rig.advance(1799ms);
         QVERIFY(rig.serial->written.empty());
-        QCOMPARE(rig.form->LabComsta->text(), "COM2被占用");
+        QCOMPARE(rig.form->LabComsta->text() + rig.form->Lab_rtsta->text(),
+                 "COM2被占用正在查找仪器");
         rig.advance(1ms);
         QCOMPARE(rig.serial->written.size(), std::size_t(1));
         QCOMPARE(rig.serial->written[0].bytes, hex("A1 04 05 55 AA FE"));
@@ -180,7 +186,7 @@ private slots:
         QCOMPARE(rig.form->LinkState, LinkCode::Awaiting);
         rig.advance(1ms);
         QCOMPARE(rig.form->LinkState, LinkCode::TimedOut);
-        QCOMPARE(rig.form->Lab_rtsta->text(), "通讯失败");
+        QCOMPARE(rig.form->Lab_rtsta->text(), "正在查找仪器"); // no instrument has failed yet
         QCOMPARE(int(rig.form->ComNo), 5);
         rig.instrument = sim::Instrument();
         QVERIFY(rig.found());
@@ -311,6 +317,7 @@ private slots:
         rig.serial->instrumentCom = 5;
         rig.advance(1500ms);
         QVERIFY(!rig.form->ComFound && !rig.form->Lab_value_a->isEnabled());
+        QCOMPARE(rig.form->Lab_rtsta->text(), "正在查找仪器");
         QVERIFY(rig.until([&] { return rig.form->ComFound; }, 9600ms + 1200ms));
         QVERIFY(rig.found());
         QCOMPARE(int(rig.form->ComNo), 5);
@@ -322,6 +329,7 @@ private slots:
         const auto unanswered = rig.serial->written.back().at;
         QVERIFY(rig.until([&] { return rig.form->LinkState == LinkCode::TimedOut; }));
         QCOMPARE(rig.clock.now(), unanswered + 2500ms);
+        QCOMPARE(rig.form->Lab_rtsta->text(), "通讯失败");
         rig.advance(10s);
         QCOMPARE(int(rig.form->ComNo), 5);
         QCOMPARE(rig.serial->written.back().com, 5);
@@ -623,8 +631,28 @@ private slots:
         QCOMPARE(fileBytes(out->dir.filePath("out.xls")), biff8Workbook(grid));
         QVERIFY(fileBytes(out->dir.filePath("out.xlsx")).startsWith("PK"));
         QVERIFY(fileBytes(out->dir.filePath("out.txt")).contains(rig.recordRow(1)[2].toLatin1()));
+        // The typed name decides: an offered type's extension picks its writer, any other
+        // gets the chosen type's appended. The status bar names the file for 10 s.
+        out->typed = "报告.xlsx";
+        f.Button_save->click(); // the text type is chosen
+        QVERIFY(fileBytes(out->dir.filePath("报告.xlsx")).startsWith("PK"));
+        out->typed = "报告.doc";
+        f.Button_save->click();
+        QVERIFY(
+            fileBytes(out->dir.filePath("报告.doc.txt")).startsWith(QByteArray(5, ' ') + "NO."));
+        const QString saved =
+            "已保存：" + QDir::toNativeSeparators(out->dir.filePath("报告.doc.txt"));
+        QCOMPARE(f.StatusPanels[1]->text(), saved);
+        rig.advance(9999ms);
+        QCOMPARE(f.StatusPanels[1]->text(), saved);
+        rig.advance(1ms);
+        QCOMPARE(f.StatusPanels[1]->text(), "无线高压验电器（带电压指示）");
+        out->typed.clear();
 
+        out->pdf = out->dir.filePath("打印.pdf");
         f.Button_print->click();
+        QCOMPARE(f.StatusPanels[1]->text(), "已打印到：" + QDir::toNativeSeparators(out->pdf));
+        out->pdf.clear();
         QCOMPARE(out->printed.size(), 102);
         QCOMPARE(out->printed[2],
                  QStringLiteral("|10%1|18%2|30%3|42%4")
