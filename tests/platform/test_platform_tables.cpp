@@ -110,6 +110,7 @@ private slots:
                                {PrintItem::ToColumn, {}, 30},
                                {PrintItem::Text, row == 7 ? "pushed" : "35kV"}});
         QVERIFY(printer.EndDoc(nullptr));
+        QCOMPARE(printer.outputFile(), dir.filePath("p.pdf")); // named in the window's status bar
         QProcess text;
         text.start("pdftotext", {"-bbox", dir.filePath("p.pdf"), "-"});
         QVERIFY(text.waitForFinished());
