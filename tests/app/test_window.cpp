@@ -534,7 +534,7 @@ private slots:
         rig.serial->instrument = nullptr;
         watch(5s, [] { return false; });
         QCOMPARE(seen,
-                 (QStringList{"--kV --kV --A 连接失败 grey", "--kV --kV --A 通讯失败 grey",
+                 (QStringList{"--kV --kV --A 正在查找仪器 grey", // bad replies: still searching
                               "--kV --kV --A 通讯成功 grey", "13kV 35kV 1.5A 通讯成功 live",
                               "NO-- NO-- NO-- 通讯成功 live", "--kV --kV --A 通讯失败 grey"}));
         out->chooseIndex = 2;
