@@ -399,10 +399,12 @@ ReplyCheck findReply(const QByteArray& rx, std::uint8_t kind, ReplyFrameBytes& f
     ReplyCheck seen = ReplyCheck::NoFrame;
     for (qsizetype at = rx.indexOf(char(ReplyHeader)); at >= 0;
          at = rx.indexOf(char(ReplyHeader), at + 1)) {
+        // A frame is at most header + ReplyFrameSize bytes: each header costs that much at
+        // most, so a flood of headers is gone through in linear time.
         ReplyFrameBytes candidate{};
-        const QByteArray tail = rx.mid(at);
-        const ReplyCheck check =
-            locateReply(tail, int(std::min<qsizetype>(tail.size(), 255)), candidate);
+        const QByteArray window = QByteArray::fromRawData(
+            rx.constData() + at, std::min<qsizetype>(rx.size() - at, 1 + ReplyFrameSize));
+        const ReplyCheck check = locateReply(window, int(window.size()), candidate);
         if (check == ReplyCheck::Ok && (candidate[1] == kind || candidate[1] == ReplyRefused)) {
             frame = candidate;
             return check;

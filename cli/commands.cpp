@@ -354,6 +354,9 @@ Outcome runWatch(const Options& options, Interrupt& interrupt)
         // Every line carries the time of its poll, answered or not.
         const QDateTime now = QDateTime::currentDateTime();
         const Exchange ex = line->exchange(KindRealtime, 0, 0, timeout);
+        // Closed until the next poll, as the window does: nothing a device sends meanwhile is
+        // read or kept.
+        line->close();
         if (ex.end == ExchangeEnd::Interrupted) break;
         QByteArray row;
         QByteArray json;

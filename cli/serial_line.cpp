@@ -64,6 +64,8 @@ Exchange Line::exchange(std::uint8_t kind, std::int16_t start, std::int16_t coun
 
     // Bytes add up across notifications. A reply is taken once its own length byte and checksum
     // say it is complete: rxNeed bytes for a full reply, fewer for a refusal or a short block.
+    // A reply still to be completed started within the last ReplyFrameSize bytes; anything
+    // older is dropped, so a device that streams without end costs no memory.
     QByteArray rx;
     ReplyCheck check = ReplyCheck::NoFrame;
     QEventLoop loop;
@@ -74,8 +76,10 @@ Exchange Line::exchange(std::uint8_t kind, std::int16_t start, std::int16_t coun
     connect(&interrupt_, &Interrupt::triggered, &loop, &QEventLoop::quit);
     connect(backend_.get(), &SerialBackend::readyRead, &loop, [&] {
         rx += backend_->readAll();
-        check = findReply(rx, kind, result.frame);
+        const ReplyCheck found = findReply(rx, kind, result.frame);
+        if (found != ReplyCheck::NoFrame) check = found;
         if (check == ReplyCheck::Ok) loop.quit();
+        if (rx.size() > ReplyFrameSize) rx.remove(0, rx.size() - ReplyFrameSize);
     });
     timer.start(std::max(timeout, std::chrono::milliseconds::zero()));
     loop.exec();

@@ -1,10 +1,13 @@
 #include "platform/port_map.h"
 
+#include "platform/private_folder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QSet>
+#include <QStandardPaths>
 #include <algorithm>
 
 #ifndef Q_OS_WIN
@@ -14,21 +17,45 @@
 
 namespace tesvaron {
 
-QString portLinkFolder()
+QString portLinkFolder(QString* refusal)
 {
     const QString own = qEnvironmentVariable("TESVARON_PORTS");
-    return own.isEmpty() ? runtimeFolder() : own;
+    return own.isEmpty() ? runtimeFolder(refusal) : own;
 }
 
-QString runtimeFolder()
+QString runtimeFolder(QString* refusal)
 {
 #ifdef Q_OS_WIN
+    Q_UNUSED(refusal);
     // The user's own temporary folder; an XDG variable that leaked in would name a Unix path.
     return QDir::tempPath() + QStringLiteral("/tesvaron");
 #else
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) return runtime + QStringLiteral("/tesvaron");
-    return QStringLiteral("/tmp/tesvaron-%1").arg(::getuid());
+    // A name built by hand in /tmp could be made first by anybody. Qt says on standard error
+    // when it falls back to a folder of its own and why that one is refused; that becomes
+    // our one message, and the folder is asked for once per value of the variable.
+    static QByteArray askedFor;
+    static QString base;
+    static QString why;
+    static bool asked = false;
+    const QByteArray variable = qgetenv("XDG_RUNTIME_DIR");
+    if (!asked || variable != askedFor) {
+        static QStringList said;
+        said.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& text) { said << text; });
+        base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        qInstallMessageHandler(previous);
+        why = said.isEmpty() ? QString() : said.last();
+        askedFor = variable;
+        asked = true;
+    }
+    if (base.isEmpty()) {
+        if (refusal)
+            *refusal =
+                QStringLiteral("没有私有的运行文件夹，不使用端口链接和单实例检查（%1）").arg(why);
+        return {};
+    }
+    return base + QStringLiteral("/tesvaron");
 #endif
 }
 
@@ -58,6 +85,33 @@ PortKey keyOf(const QString& path)
 }
 
 #ifndef Q_OS_WIN
+// The COM<n> entries of the user's own in the port-link folder, by number. A folder that
+// another user may change is not read at all.
+QMap<int, QString> portLinks()
+{
+    QMap<int, QString> links;
+    QString refusal;
+    const QString folder = portLinkFolder(&refusal);
+    if (folder.isEmpty()) {
+        tellOnce(refusal);
+        return links;
+    }
+    bool missing = false;
+    const QString fault = privateFolderFault(folder, &missing);
+    if (!fault.isEmpty()) tellOnce(folderRefusal(folder, fault));
+    if (!fault.isEmpty() || missing) return links;
+    const QDir dir(folder);
+    for (int number = FirstComNumber; number <= LastComNumber; ++number) {
+        const QString path = dir.absoluteFilePath(QStringLiteral("COM%1").arg(number));
+        struct stat st
+        {
+        };
+        if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid == ::geteuid())
+            links.insert(number, path);
+    }
+    return links;
+}
+
 // The system's serial devices. Walking them (udev and sysfs) takes milliseconds, and every
 // request opens its port afresh, so the walk is repeated only once a device node has come or
 // gone in /dev since the last one.
@@ -121,17 +175,13 @@ QString resolveComPort(int n)
 #ifdef Q_OS_WIN
     return windowsComPort(n);
 #else
-    QMap<int, QString> links;
+    const QMap<int, QString> links = portLinks();
+    if (links.contains(n)) return links.value(n);
     QSet<QString> linkedDevices;
-    const QDir folder(portLinkFolder());
-    for (int number = FirstComNumber; number <= LastComNumber; ++number) {
-        const QFileInfo link(folder.filePath(QStringLiteral("COM%1").arg(number)));
-        if (!link.isSymLink() && !link.exists()) continue;
-        links.insert(number, link.absoluteFilePath());
-        const QString target = link.canonicalFilePath();
+    for (const QString& link : links) {
+        const QString target = QFileInfo(link).canonicalFilePath();
         if (!target.isEmpty()) linkedDevices.insert(target);
     }
-    if (links.contains(n)) return links.value(n);
 
     QStringList system;
     for (const QString& device : systemSerialDevices())

@@ -2,8 +2,9 @@
 // How "COM n" names a serial device on this machine.
 //
 // Linux and other Unix systems, resolved afresh at every open:
-//  1. a symbolic link COM<n> in the port-link folder ($TESVARON_PORTS, else
-//     $XDG_RUNTIME_DIR/tesvaron, else /tmp/tesvaron-<uid>) names the device it points at;
+//  1. a symbolic link COM<n> of the user's own in the port-link folder ($TESVARON_PORTS, else
+//     the runtime folder) names the device it points at; a folder that is not private to the
+//     user is not read (one line on standard error says why);
 //  2. the numbers not taken by links go, in ascending order, to the serial ports the system
 //     reports: ttyUSB* first, then ttyACM*, then the rest, each group in numeric order.
 // Windows: COM n is the system's port COM<n>, named \\.\COM<n> from 10 on; no links.
@@ -16,11 +17,12 @@
 
 namespace tesvaron {
 
-// This user's folder for the program's runtime files: $XDG_RUNTIME_DIR/tesvaron, else
-// /tmp/tesvaron-<uid>.
-QString runtimeFolder();
+// This user's folder for the program's runtime files: "tesvaron" in Qt's runtime location
+// ($XDG_RUNTIME_DIR when it is the user's own and private, else a per-user folder Qt makes and
+// checks). Empty when there is none; `refusal` (when given) then says why.
+QString runtimeFolder(QString* refusal = nullptr);
 // $TESVARON_PORTS, else the runtime folder.
-QString portLinkFolder();
+QString portLinkFolder(QString* refusal = nullptr);
 
 // Orders system port names (e.g. "ttyS0", "ttyUSB1") as the numbering hands them out.
 QStringList orderSystemPorts(QStringList names);

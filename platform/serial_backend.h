@@ -4,10 +4,11 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-
-class QSerialPort;
+#include <QStringList>
 
 namespace tesvaron {
+
+class DevicePort;
 
 enum class OpenOutcome {
     Opened,
@@ -46,7 +47,7 @@ signals:
     void readyRead();
 };
 
-// SerialBackend over QSerialPort, with COM numbers mapped by the port map.
+// SerialBackend over the machine's serial devices, with COM numbers mapped by the port map.
 class QtSerialBackend : public SerialBackend
 {
     Q_OBJECT
@@ -55,6 +56,8 @@ public:
 
     // Opens this device instead of what the COM number names (a device the user gave).
     void setFixedDevice(const QString& path) { fixed_ = path; }
+    // Where other programs' lock files are looked for; the system's lock folders by default.
+    void setLockFolders(const QStringList& folders);
     OpenOutcome open(int comNumber, QString* detail) override;
     QString device() const override { return device_; }
     void close() override;
@@ -66,7 +69,7 @@ public:
     void clearOutput() override;
 
 private:
-    QSerialPort* port_;
+    DevicePort* port_;
     QString device_;
     QString fixed_;
 };

@@ -1,6 +1,7 @@
 #include "platform/single_instance.h"
 
 #include "platform/port_map.h"
+#include "platform/private_folder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,7 +25,13 @@ SingleInstance::SingleInstance(QString socketPath, QObject* parent)
 
 QString SingleInstance::defaultPath()
 {
-    return runtimeFolder() + QStringLiteral("/instance");
+    QString refusal;
+    const QString folder = runtimeFolder(&refusal);
+    if (folder.isEmpty()) {
+        tellOnce(refusal);
+        return {};
+    }
+    return folder + QStringLiteral("/instance");
 }
 
 bool SingleInstance::askRunning()
@@ -40,9 +47,14 @@ bool SingleInstance::askRunning()
 
 bool SingleInstance::claim()
 {
+    // Without a private folder another user's listener could answer for us and stop us: run
+    // unguarded rather than not at all.
+    if (path_.isEmpty()) return true;
     const QString folder = QFileInfo(path_).absolutePath();
-    if (!QDir().mkpath(folder)) return true;
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (const QString fault = makePrivateFolder(folder); !fault.isEmpty()) {
+        tellOnce(folderRefusal(folder, fault));
+        return true;
+    }
     // Two starts at once must not both find no server and both listen.
     QLockFile guard(path_ + QStringLiteral(".lock"));
     if (!guard.tryLock(2 * ConnectWaitMs)) return !askRunning();

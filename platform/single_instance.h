@@ -16,11 +16,12 @@ public:
     // `socketPath` is the socket both copies meet at; see defaultPath().
     explicit SingleInstance(QString socketPath, QObject* parent = nullptr);
 
-    // $XDG_RUNTIME_DIR/tesvaron/instance, else /tmp/tesvaron-<uid>/instance.
+    // "instance" in the runtime folder; empty when there is none (then said on standard error).
     static QString defaultPath();
 
     // True when this process is to run: it now listens (a socket left by a copy that is gone is
-    // replaced), or the socket cannot be set up at all. False once a running copy was asked to
+    // replaced), or the socket cannot be set up at all, or its folder is not private to the
+    // user (said once on standard error). False once a running copy was asked to
     // come forward.
     bool claim();
 

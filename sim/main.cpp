@@ -2,6 +2,7 @@
 // symbolic link in the port-link folder.
 
 #include "platform/port_map.h"
+#include "platform/private_folder.h"
 #include "platform/signal_pipe.h"
 #include "sim/instrument.h"
 
@@ -214,7 +215,7 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulated Tesvaron instrument on a pseudo-terminal, linked as COM<n> in the port-link "
-        "folder ($TESVARON_PORTS, else $XDG_RUNTIME_DIR/tesvaron, else /tmp/tesvaron-<uid>).\n"
+        "folder ($TESVARON_PORTS, else tesvaron in the user's private runtime folder).\n"
         "Faults (NAME[:ARG][@KIND], KIND = 1|2|5|6|block|count|probe|realtime):\n"
         "  none, silence, drop[:K=2], badcs, stray[:N=3], split[:MS=300], truncate[:N=1],\n"
         "  f1, late[:MS=3000], randdrop[:PERCENT=1], randcorrupt[:PERCENT=1]"));
@@ -266,8 +267,11 @@ int main(int argc, char** argv)
     QString error;
     if (!line.open(&error)) die(error);
 
-    const QString folder = tesvaron::portLinkFolder();
-    if (!QDir().mkpath(folder)) die(QStringLiteral("cannot create %1").arg(folder));
+    QString refusal;
+    const QString folder = tesvaron::portLinkFolder(&refusal);
+    if (folder.isEmpty()) die(refusal);
+    if (const QString fault = tesvaron::makePrivateFolder(folder); !fault.isEmpty())
+        die(tesvaron::folderRefusal(folder, fault));
     const QString link = folder + QStringLiteral("/COM%1").arg(com);
     const QByteArray linkName = QFile::encodeName(link);
     const QString slave = line.slavePath();

@@ -116,6 +116,8 @@ private slots:
                  R"("volt_raw":6000})"
                  "\n");
         QCOMPARE(findReply(hex("B10606007D0F0174"), 6, frame), ReplyCheck::BadChecksum);
+        QCOMPARE(findReply(QByteArray(3000, char(0xB1)) + hex("B10606007D0F0173"), 6, frame),
+                 ReplyCheck::Ok); // a flood of headers in front
     }
 
     void findReadWatch()

@@ -8,6 +8,7 @@
 #include "tests/support/data.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <memory>
@@ -210,9 +211,17 @@ private slots:
             QVERIFY2(!error.isEmpty(), name);
         }
         QCOMPARE(readAll(path), "new");
-        QCOMPARE(QDir(dir().path()).entryList(QDir::Files), QStringList{"keep.txt"});
+        QCOMPARE(QDir(dir().path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"keep.txt"});
         QCOMPARE(QDir(dir().filePath("taken")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList{"inside"});
+        // A link planted under the name is replaced, and what it pointed at is left alone.
+        const QString sentinel = dir().filePath("taken/inside/sentinel");
+        const QString link = dir().filePath("link.txt");
+        QVERIFY(writeFileAtomically(sentinel, "kept", nullptr) && QFile::link(sentinel, link));
+        QVERIFY(writeFileAtomically(link, "new", nullptr));
+        QVERIFY(readAll(sentinel) == "kept" && readAll(link) == "new");
+        QVERIFY(!QFileInfo(link).isSymLink());
     }
 };
 

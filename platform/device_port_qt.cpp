@@ -1,0 +1,94 @@
+// DevicePort over the serial library (Windows): its own read buffer is held to ReadLimit.
+#include "platform/device_port.h"
+
+#include <QSerialPort>
+
+namespace tesvaron {
+
+struct DevicePort::State
+{
+    QSerialPort* port = nullptr;
+};
+
+DevicePort::DevicePort(QObject* parent) : QObject(parent), d_(std::make_unique<State>())
+{
+    QSerialPort* port = d_->port = new QSerialPort(this);
+    connect(port, &QSerialPort::readyRead, this, &DevicePort::readyRead);
+    // A device that went away keeps the port readable for ever: close it rather than spin on it,
+    // and the exchange ends through the reply timeout.
+    connect(port, &QSerialPort::errorOccurred, this, [port](QSerialPort::SerialPortError error) {
+        if (error != QSerialPort::ResourceError || !port->isOpen()) return;
+        port->close();
+        port->clearError();
+    });
+}
+
+DevicePort::~DevicePort() = default;
+
+void DevicePort::setLockFolders(const QStringList& folders)
+{
+    Q_UNUSED(folders);
+}
+
+OpenOutcome DevicePort::open(const QString& device, Refusal* why)
+{
+    QSerialPort& port = *d_->port;
+    close();
+    port.setPortName(device);
+    port.setBaudRate(QSerialPort::Baud9600);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    port.setReadBufferSize(ReadLimit);
+    if (port.open(QIODevice::ReadWrite)) return OpenOutcome::Opened;
+    const QSerialPort::SerialPortError error = port.error();
+    why->reason = port.errorString();
+    port.clearError();
+    if (port.isOpen()) port.close();
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return OpenOutcome::NotFound;
+    case QSerialPort::PermissionError:
+        return OpenOutcome::InUse;
+    default:
+        return OpenOutcome::Failed;
+    }
+}
+
+void DevicePort::close()
+{
+    if (d_->port->isOpen()) d_->port->close();
+    d_->port->clearError();
+}
+
+bool DevicePort::isOpen() const
+{
+    return d_->port->isOpen();
+}
+
+bool DevicePort::write(const QByteArray& bytes, std::chrono::milliseconds wait)
+{
+    QSerialPort& port = *d_->port;
+    if (!port.isOpen() || port.write(bytes) != bytes.size()) return false;
+    port.flush();
+    if (port.bytesToWrite() > 0) port.waitForBytesWritten(int(wait.count()));
+    return port.bytesToWrite() == 0;
+}
+
+qint64 DevicePort::bytesAvailable() const
+{
+    return d_->port->isOpen() ? d_->port->bytesAvailable() : 0;
+}
+
+QByteArray DevicePort::readAll()
+{
+    return d_->port->isOpen() ? d_->port->readAll() : QByteArray();
+}
+
+void DevicePort::clearInput()
+{
+    if (d_->port->isOpen()) d_->port->clear(QSerialPort::Input);
+}
+
+} // namespace tesvaron
