@@ -2,6 +2,7 @@
 
 #include "platform/private_folder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -52,7 +53,9 @@ QString runtimeFolder(QString* refusal)
     if (base.isEmpty()) {
         if (refusal)
             *refusal =
-                QStringLiteral("没有私有的运行文件夹，不使用端口链接和单实例检查（%1）").arg(why);
+                QCoreApplication::translate(
+                    "PrivateFolder", "没有私有的运行文件夹，不使用端口链接和单实例检查（%1）")
+                    .arg(why);
         return {};
     }
     return base + QStringLiteral("/tesvaron");

@@ -35,18 +35,19 @@ QString privateFolderFault(const QString& path, bool* missing)
     }
     // A link of someone else's can be turned to another folder at any time.
     if (S_ISLNK(st.st_mode) && st.st_uid != ::geteuid())
-        return QStringLiteral("它是用户 %1 的符号链接").arg(st.st_uid);
+        return QCoreApplication::translate("PrivateFolder", "它是用户 %1 的符号链接")
+            .arg(st.st_uid);
     if (S_ISLNK(st.st_mode) && ::stat(name.constData(), &st) != 0) {
         if (missing) *missing = true;
         return {};
     }
-    if (!S_ISDIR(st.st_mode)) return QStringLiteral("它不是文件夹");
+    if (!S_ISDIR(st.st_mode)) return QCoreApplication::translate("PrivateFolder", "它不是文件夹");
     if (st.st_uid != ::geteuid())
-        return QStringLiteral("它属于用户 %1，不属于当前用户（%2）")
+        return QCoreApplication::translate("PrivateFolder", "它属于用户 %1，不属于当前用户（%2）")
             .arg(st.st_uid)
             .arg(::geteuid());
     if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        return QStringLiteral("组或其他用户可以写入（权限 %1）")
+        return QCoreApplication::translate("PrivateFolder", "组或其他用户可以写入（权限 %1）")
             .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
     return {};
 #endif
@@ -64,12 +65,13 @@ QString makePrivateFolder(const QString& path)
 #endif
     bool missing = false;
     const QString fault = privateFolderFault(path, &missing);
-    return missing ? QStringLiteral("无法创建") : fault;
+    return missing ? QCoreApplication::translate("PrivateFolder", "无法创建") : fault;
 }
 
 QString folderRefusal(const QString& path, const QString& fault)
 {
-    return QStringLiteral("不使用文件夹 %1：%2").arg(QDir::toNativeSeparators(path), fault);
+    return QCoreApplication::translate("PrivateFolder", "不使用文件夹 %1：%2")
+        .arg(QDir::toNativeSeparators(path), fault);
 }
 
 void tellOnce(const QString& message)

@@ -281,6 +281,37 @@ Lists the device behind each of COM1 to COM16 and whether it opens (ok / not fou
     </message>
 </context>
 <context>
+    <name>PrivateFolder</name>
+    <message>
+        <source>它是用户 %1 的符号链接</source>
+        <translation>it is a symbolic link of user %1</translation>
+    </message>
+    <message>
+        <source>它不是文件夹</source>
+        <translation>it is not a folder</translation>
+    </message>
+    <message>
+        <source>它属于用户 %1，不属于当前用户（%2）</source>
+        <translation>it belongs to user %1, not to the current user (%2)</translation>
+    </message>
+    <message>
+        <source>组或其他用户可以写入（权限 %1）</source>
+        <translation>group or others may write in it (mode %1)</translation>
+    </message>
+    <message>
+        <source>无法创建</source>
+        <translation>it cannot be created</translation>
+    </message>
+    <message>
+        <source>不使用文件夹 %1：%2</source>
+        <translation>not using the folder %1: %2</translation>
+    </message>
+    <message>
+        <source>没有私有的运行文件夹，不使用端口链接和单实例检查（%1）</source>
+        <translation>no private runtime folder; port links and the one-copy check are not used (%1)</translation>
+    </message>
+</context>
+<context>
     <name>SerialBackend</name>
     <message>
         <source>COM%1: 没有对应的串口设备</source>
