@@ -42,6 +42,11 @@ echo "$sdk" >"$out/sdk-path" # for scripts/windows-check.sh
 # ---- The programs -----------------------------------------------------------------------------
 # -O2: GCC 12's -O3 reports a false overlap in std::string's inlined copies (-Wrestrict).
 export PKG_CONFIG_LIBDIR=$sdk/lib/pkgconfig
+# A build folder configured against another SDK would keep using that one.
+if ! grep -q "^CMAKE_TOOLCHAIN_FILE:[A-Z]*=$sdk/lib/cmake/Qt6/qt.toolchain.cmake\$" \
+  "$out/cmake/CMakeCache.txt" 2>/dev/null; then
+  rm -rf "$out/cmake"
+fi
 cmake -S . -B "$out/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
   -DCMAKE_TOOLCHAIN_FILE="$sdk/lib/cmake/Qt6/qt.toolchain.cmake" -DQT_HOST_PATH=/usr \
   -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
@@ -113,8 +118,8 @@ rm -rf "$nsis" && mkdir -p "$nsis"
 cp packaging/windows/installer.nsi "$out/cmake/package.nsh" "$nsis/"
 for file in "${files[@]}"; do
   win=${file//\//\\}
-  dir=$(dirname "$win")
-  [ "$dir" = . ] && dir= || dir=\\$dir
+  dir=$(dirname "$file")
+  if [ "$dir" = . ]; then dir=; else dir=\\${dir//\//\\}; fi
   printf 'SetOutPath "$INSTDIR%s"\nFile "${STAGE}\\%s"\n' "$dir" "$win" >>"$nsis/files.nsh"
   printf 'Delete "$INSTDIR\\%s"\n' "$win" >>"$nsis/unfiles.nsh"
 done

@@ -167,6 +167,12 @@ private slots:
             QCOMPARE(mapComPort(n, links, system), expected[n]);
         QCOMPARE(mapComPort(16, {{16, "/links/COM16"}}, system), "/links/COM16");
         QCOMPARE(mapComPort(17, {{17, "/links/COM17"}}, system), "");
+        // Windows: from COM10 on, only the device path opens the port.
+        const std::pair<int, const char*> windows[] = {
+            {0, ""}, {1, "COM1"}, {9, "COM9"}, {10, "\\\\.\\COM10"}, {16, "\\\\.\\COM16"},
+            {17, ""}};
+        for (const auto& [n, name] : windows)
+            QCOMPARE(windowsComPort(n), QString::fromLatin1(name));
     }
 
     void fileTypesOfAFilter()
