@@ -5,6 +5,7 @@
 #include "platform/port_map.h"
 #include "platform/qt_output_seams.h"
 #include "platform/qt_printer.h"
+#include "platform/serial_backend.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -173,6 +174,18 @@ private slots:
             {17, ""}};
         for (const auto& [n, name] : windows)
             QCOMPARE(windowsComPort(n), QString::fromLatin1(name));
+    }
+
+    // A number that names no port is "无效" on either system (on Windows: file not found).
+    void portThatIsNotThere()
+    {
+        QTemporaryDir links;
+        qputenv("TESVARON_PORTS", links.path().toLocal8Bit());
+        QtSerialBackend port;
+        QString detail;
+        QCOMPARE(port.open(LastComNumber, &detail), OpenOutcome::NotFound);
+        QVERIFY(!port.isOpen());
+        QVERIFY2(detail.contains("COM16"), qPrintable(detail));
     }
 
     void fileTypesOfAFilter()
