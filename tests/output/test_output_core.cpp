@@ -188,6 +188,7 @@ private slots:
         QVERIFY2(writeWorkbookFile(path, table(100, 3), &error), qPrintable(error));
         QProcess unzip;
         unzip.start("unzip", {"-p", path, "xl/sharedStrings.xml", "xl/styles.xml"});
+        if (!unzip.waitForStarted()) QSKIP("no unzip here (Windows)");
         QVERIFY(unzip.waitForFinished());
         const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
         for (const char* text : {"对地电压", "   电      流", "3.3A", "99"})
