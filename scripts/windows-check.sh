@@ -97,9 +97,10 @@ grep -q "$probe" "$work/sim.log" || fail "the simulator received no probe: $(hea
 echo "windows-check: COM3 received the probe: $(grep -m1 "$probe" "$work/sim.log" | sed 's/^ *//')"
 
 # The user's saved files stay; everything installed goes.
-wine cmd /c mkdir "%USERPROFILE%\\Documents\\tesvaron" >/dev/null 2>&1 || true
-saved=$(find "$c/users" -path '*/Documents/tesvaron' -type d | head -n1)
-[ -n "$saved" ] || fail "no Documents\\tesvaron folder"
+documents=$(find "$c/users" -mindepth 2 -maxdepth 2 -name Documents ! -path '*/Public/*' | head -n1)
+[ -n "$documents" ] || fail "no Documents folder in the prefix"
+saved=$documents/tesvaron
+mkdir -p "$saved"
 echo kept >"$saved/saved.txt"
 wine "$dir/uninstall.exe" /S
 wineserver -w
