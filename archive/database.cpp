@@ -193,7 +193,8 @@ int Database::version()
         return query.value(0).toInt();
     }
     // A server has no user_version; a one-row table keeps it.
-    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER)")))
+    if (!db_.tables().contains(QLatin1String("schema_version")) &&
+        !query.exec(QStringLiteral("CREATE TABLE schema_version (version INTEGER)")))
         return -1;
     if (!query.exec(QStringLiteral("SELECT version FROM schema_version"))) return -1;
     return query.next() ? query.value(0).toInt() : 0;
@@ -235,6 +236,12 @@ bool Database::migrate(QString* error)
 bool Database::exec(QSqlQuery& query, const QString& sql, std::initializer_list<QVariant> values,
                     QString* error)
 {
+    // Statements without values run as they are: a server cannot prepare schema changes.
+    if (values.size() == 0) {
+        if (query.exec(sql)) return true;
+        if (error) *error = errorText(query.lastError());
+        return false;
+    }
     if (!query.prepare(sql)) {
         if (error) *error = errorText(query.lastError());
         return false;

@@ -53,7 +53,12 @@ ServerSync::Result ServerSync::push()
     if (!server_) server_ = Database::openServer(serverUrl_, ConnectTimeoutSeconds, &result.error);
     if (server_) {
         result.reached = sendDownloads(result) && sendSessions(result);
-        if (!result.reached) server_.reset();
+        if (!result.reached) {
+            if (result.error.isEmpty()) result.error = server_->connection().lastError().text();
+            if (result.error.trimmed().isEmpty())
+                result.error = QStringLiteral("the server went away");
+            server_.reset();
+        }
     }
     result.waiting = waitingRows();
     return result;
