@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryFile>
 #include <charconv>
+#include <cstdlib>
 #include <variant>
 #include <vector>
 #include <xlsxwriter.h>
@@ -31,12 +32,6 @@ Cell number(float value)
     return std::stod(std::string(text, end));
 }
 
-QString iso(const QDateTime& time)
-{
-    return time.isValid() ? time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs)
-                          : QString();
-}
-
 const QString GroundHeader = QStringLiteral("对地电压 (kV)");
 const QString LineHeader = QStringLiteral("线电压 (kV)");
 const QString CurrentHeader = QStringLiteral("电流 (A)");
@@ -48,7 +43,7 @@ Table downloadTable(const DownloadInfo& info, const QList<HistoryRow>& rows)
                 {}};
     for (const HistoryRow& row : rows)
         table.rows.push_back({double(row.no), number(row.value.groundKv), number(row.value.lineKv),
-                              number(row.value.currentA), iso(info.started), info.port});
+                              number(row.value.currentA), isoTime(info.started), info.port});
     return table;
 }
 
@@ -60,7 +55,7 @@ Table sessionTable(const SessionInfo& info, const QList<RealtimeSample>& samples
     for (const RealtimeSample& s : samples) {
         const Measurement& m = s.value;
         table.rows.push_back(
-            {iso(s.at), number(m.groundKv), m.overRange ? Cell{} : number(m.lineKv),
+            {isoTime(s.at), number(m.groundKv), m.overRange ? Cell{} : number(m.lineKv),
              m.overRange ? Cell{} : number(m.currentA), double(m.overRange), info.port});
     }
     return table;
@@ -147,6 +142,18 @@ bool write(const QString& path, const Table& table, QString* error)
 }
 
 } // namespace
+
+QString isoTime(const QDateTime& time)
+{
+    if (!time.isValid()) return {};
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
 
 QByteArray downloadCsv(const DownloadInfo& info, const QList<HistoryRow>& rows)
 {

@@ -216,6 +216,7 @@ QString usageText(Command command)
                        "  find     查找仪器\n"
                        "  read     读取历史记录到文件\n"
                        "  watch    定时读取实时值\n"
+                       "  archive  列出、导出档案中的下载，生成检测报告\n"
                        "\n"
                        "  tesvaron-cli COMMAND --help   命令的说明\n"
                        "  tesvaron-cli --version        版本\n"

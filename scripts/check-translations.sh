@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 cp "$ts" "$work/check.ts"
 # The same sources and options as the update_translations target (cli/CMakeLists.txt).
 (cd cli && "$lupdate" -silent -source-language zh_CN -target-language en -no-obsolete \
-  -locations none cli_core.cpp commands.cpp main.cpp serial_line.cpp \
+  -locations none archive_commands.cpp cli_core.cpp commands.cpp main.cpp serial_line.cpp \
   ../platform/serial_backend.cpp ../platform/private_folder.cpp ../platform/port_map.cpp -ts "$work/check.ts") >/dev/null 2>&1
 if ! cmp -s "$ts" "$work/check.ts"; then
   echo "check-translations: $ts is not up to date with the sources:"

@@ -3,6 +3,7 @@
 #include "cli/cli_core.h"
 #include "output/text_files.h"
 #include "sim/instrument.h"
+#include "tests/support/cli_bench.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,42 +17,7 @@
 using namespace tesvaron;
 using namespace tesvaron::cli;
 
-namespace {
-
-// A private port-link folder where only the simulator's COM number names a device.
-struct Bench
-{
-    QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    QProcess sim;
-    mutable QProcess cli;
-
-    explicit Bench(const QStringList& simArgs = {})
-    {
-        env.insert("TESVARON_PORTS", dir.path());
-        for (int com = 1; com <= 16; ++com)
-            QFile::link(dir.filePath("absent"), dir.filePath(QString("COM%1").arg(com)));
-        sim.setProcessEnvironment(env), cli.setProcessEnvironment(env);
-        cli.setWorkingDirectory(dir.path());
-        if (simArgs.isEmpty()) return;
-        sim.start(TESVARON_SIM_BINARY, simArgs + QStringList{"--no-pace"});
-        sim.waitForReadyRead(10000); // its link is in place once it says where it points
-    }
-    ~Bench() { sim.terminate(), sim.waitForFinished(5000); }
-    int run(const QStringList& args) const // the exit code; the output stays in `cli`
-    {
-        cli.start(TESVARON_CLI_BINARY, args);
-        const bool ended = cli.waitForFinished(30000) && cli.exitStatus() == QProcess::NormalExit;
-        return ended ? cli.exitCode() : -1;
-    }
-    QByteArray file(const QString& name) const
-    {
-        QFile f(dir.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-    }
-};
-
-} // namespace
+using tesvaron::test::Bench;
 
 class TstCli : public QObject
 {

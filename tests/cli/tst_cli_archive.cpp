@@ -1,0 +1,130 @@
+// tesvaron-cli's archive commands against an archive the window's store filed.
+
+#include "archive/archive_store.h"
+#include "tests/support/cli_bench.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace tesvaron;
+using tesvaron::test::Bench;
+
+class TstCliArchive : public QObject
+{
+    Q_OBJECT
+    Bench bench;
+    QString run(const QStringList& args, int* code)
+    {
+        *code = bench.run(args);
+        return QString::fromUtf8(bench.cli.readAllStandardOutput() +
+                                 bench.cli.readAllStandardError());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // The window's archive in a data folder of our own, for this process and the program.
+        qputenv("XDG_DATA_HOME", bench.dir.filePath("data").toUtf8());
+        qputenv("TZ", "Asia/Shanghai");
+        bench.env.insert("XDG_DATA_HOME", bench.dir.filePath("data"));
+        bench.env.insert("TZ", "Asia/Shanghai");
+        bench.env.insert("LANG", "zh_CN.UTF-8");
+        bench.cli.setProcessEnvironment(bench.env);
+        archive::Store store(archive::defaultLocation());
+        QVERIFY(store.isAvailable());
+        const auto at = [](const char* t) { return QDateTime::fromString(t, Qt::ISODate); };
+        store.downloadStarted({"COM5", "/dev/pts/3"}, at("2026-12-06T09:00:00+08:00"));
+        store.downloadTotal(12);
+        store.downloadRows({{1, {32.7f, 110, 25, false, {"33kV", "110kV", "25.0A"}}}});
+        store.downloadStarted({"COM5", "/dev/pts/3"}, at("2026-12-07T10:15:02+08:00"));
+        store.downloadTotal(2);
+        store.downloadRows({{1, {9.9f, 35, 1.23f, false, {"9.9kV", "35kV", "1.23A"}}},
+                            {2, {0, 0, 123, false, {"0.0kV", "0.0kV", "123A"}}}});
+        store.downloadEnded({true, 2, 2, at("2026-12-07T10:15:05+08:00")});
+    }
+
+    void listAndExport_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("output"); // what the output holds (a part of it)
+        QTest::newRow("list")
+            << QStringList{"archive", "list"} << 0
+            << "   2  2026-12-07 10:15:02 +08:00  2026-12-07 10:15:05 +08:00  "
+               "COM5   2/2  完整\n   1  2026-12-06 09:00:00 +08:00  -  COM5   1/12  "
+               "中断\n";
+        QTest::newRow("list from")
+            << QStringList{"archive", "list", "--from", "2026-12-07"} << 0 << "   2  2026-12-07";
+        QTest::newRow("export csv to stdout")
+            << QStringList{"archive", "export", "last", "-o", "-"} << 0
+            << "\uFEFFNO.,对地电压 (kV),线电压 (kV),电流 (A),下载时间,端口\r\n"
+               "1,9.9,35,1.23,2026-12-07T10:15:02.000+08:00,COM5\r\n"
+               "2,0,0,123,2026-12-07T10:15:02.000+08:00,COM5\r\n";
+        QTest::newRow("no such download")
+            << QStringList{"archive", "export", "9", "-o", "x.csv"} << 1 << "档案中没有下载 9";
+        QTest::newRow("unknown type")
+            << QStringList{"archive", "export", "1", "-o", "x.txt"} << 2 << "请用 .csv、.xlsx 或 -";
+        QTest::newRow("no folder")
+            << QStringList{"archive", "export", "1", "-o", "no/x.csv"} << 3 << "无法写入 no/x.csv";
+        QTest::newRow("report needs operator")
+            << QStringList{"archive", "report", "last", "-o", "r.pdf", "--line", "东线"} << 2
+            << "报告需要：检测人";
+        QTest::newRow("unknown command") << QStringList{"archive", "drop"} << 2 << "未知的 archive";
+    }
+    void listAndExport()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, output);
+        int got = -1;
+        const QString text = run(args, &got);
+        QVERIFY2(text.contains(output), qPrintable(text));
+        QCOMPARE(got, code);
+    }
+
+    void jsonXlsxAndReport()
+    {
+        int code = -1;
+        const QJsonArray list =
+            QJsonDocument::fromJson(run({"archive", "list", "--json"}, &code).toUtf8()).array();
+        QCOMPARE(code, 0);
+        QCOMPARE(list.size(), 2);
+        const QJsonObject cut = list[1].toObject();
+        QCOMPARE(cut["started"].toString(), "2026-12-06T09:00:00.000+08:00");
+        QVERIFY(cut["ended"].isNull());
+        QCOMPARE(cut["records"].toInt(), 1);
+        QCOMPARE(cut["reported"].toInt(), 12);
+        QCOMPARE(cut["complete"].toBool(), false);
+
+        run({"archive", "export", "1", "-o", "d.xlsx"}, &code);
+        QCOMPARE(code, 0);
+        QProcess py;
+        py.start(
+            "/usr/bin/python3",
+            {"-c",
+             "import openpyxl,sys\n"
+             "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+             "print([type(c).__name__ for c in next(ws.iter_rows(min_row=2, values_only=True))])",
+             bench.dir.filePath("d.xlsx")});
+        QVERIFY(py.waitForFinished(60000));
+        QCOMPARE(py.readAllStandardOutput().trimmed(),
+                 "['int', 'float', 'int', 'int', 'str', 'str']");
+
+        run({"archive", "report", "last", "-o", "r.pdf", "--line", "东线 12", "--operator", "张三",
+             "--tower", "T-7"},
+            &code);
+        QCOMPARE(code, 0);
+        QProcess text;
+        text.start("pdftotext", {"-layout", bench.dir.filePath("r.pdf"), "-"});
+        QVERIFY(text.waitForFinished(60000));
+        const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
+        for (const char* part :
+             {"东线 12", "张三", "T-7", "9.9", "1.23", "COM5", "第 1 页 共 1 页"})
+            QVERIFY2(pdf.contains(QString::fromUtf8(part)), part);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCliArchive)
+#include "tst_cli_archive.moc"
