@@ -139,39 +139,6 @@ Exit code 0 when at least one poll was answered.
 </translation>
     </message>
     <message>
-        <source>用法：tesvaron-cli COMMAND [OPTIONS]
-不用窗口查找、读取和监视无线高压测试仪。
-
-命令：
-  ports    列出 COM 号对应的串口设备
-  find     查找仪器
-  read     读取历史记录到文件
-  watch    定时读取实时值
-
-  tesvaron-cli COMMAND --help   命令的说明
-  tesvaron-cli --version        版本
-
-文件名 - 表示标准输出；--json 给脚本用。信息按区域设置显示中文或英文。
-退出码：0 完成，1 没有仪器或仪器未应答，2 用法错误，3 文件或串口错误。
-</source>
-        <translation>Usage: tesvaron-cli COMMAND [OPTIONS]
-Finds, reads and watches the wireless high-voltage tester without a window.
-
-Commands:
-  ports    list the serial devices behind the COM numbers
-  find     find the instrument
-  read     read the history into a file
-  watch    read the live value at intervals
-
-  tesvaron-cli COMMAND --help   help on a command
-  tesvaron-cli --version        version
-
-The file name - means standard output; --json is for scripts. Messages are in Chinese or
-English, following the locale.
-Exit codes: 0 done, 1 no instrument or no answer, 2 usage error, 3 file or port error.
-</translation>
-    </message>
-    <message>
         <source>%1  通讯失败：%2</source>
         <translation>%1  communication failed: %2</translation>
     </message>
@@ -277,6 +244,118 @@ Exit codes: 0 done, 1 no instrument or no answer, 2 usage error, 3 file or port 
 Lists the device behind each of COM1 to COM16 and whether it opens (ok / not found / in use / no permission / open failed).
   --json   print one JSON array, one item per port: com, device, status
            (ok, not_found, in_use, no_permission, failed)
+</translation>
+    </message>
+    <message>
+        <source>用法：tesvaron-cli archive list [--json] [--from 日期] [--to 日期]
+      tesvaron-cli archive export ID|last -o FILE
+      tesvaron-cli archive report ID|last -o FILE.pdf --line 线路 --operator 检测人
+             [--unit --line-number --tower --phase --checker --instrument --date
+              --weather --temperature --humidity --conclusion 文字]
+list 列出档案中的下载，最新的在前（日期为 YYYY-MM-DD，含当天）；export 把一次下载写成
+.csv（UTF-8）或 .xlsx（数值单元格），- 为标准输出上的 CSV；report 生成 A4 检测报告 PDF。
+档案与窗口程序共用；TESVARON_ARCHIVE 可指定另一个档案。
+</source>
+        <translation>Usage: tesvaron-cli archive list [--json] [--from DATE] [--to DATE]
+      tesvaron-cli archive export ID|last -o FILE
+      tesvaron-cli archive report ID|last -o FILE.pdf --line LINE --operator NAME
+             [--unit --line-number --tower --phase --checker --instrument --date
+              --weather --temperature --humidity --conclusion TEXT]
+list shows the archive&apos;s downloads, newest first (dates are YYYY-MM-DD, that day included);
+export writes one download as .csv (UTF-8) or .xlsx (numeric cells), - is CSV on standard
+output; report makes an A4 inspection report PDF.
+The archive is the window&apos;s; TESVARON_ARCHIVE names another.
+</translation>
+    </message>
+    <message>
+        <source>archive 缺少命令：list、export 或 report</source>
+        <translation>archive needs a command: list, export or report</translation>
+    </message>
+    <message>
+        <source>未知的 archive 命令：%1</source>
+        <translation>unknown archive command: %1</translation>
+    </message>
+    <message>
+        <source>%1 %2 无效：应为 YYYY-MM-DD</source>
+        <translation>%1 %2 is not valid: use YYYY-MM-DD</translation>
+    </message>
+    <message>
+        <source>archive %1 不接受选项 %2</source>
+        <translation>archive %1 does not take the option %2</translation>
+    </message>
+    <message>
+        <source>archive %1 需要 ID 或 last</source>
+        <translation>archive %1 needs an ID or last</translation>
+    </message>
+    <message>
+        <source>archive %1 需要 -o FILE</source>
+        <translation>archive %1 needs -o FILE</translation>
+    </message>
+    <message>
+        <source>报告文件 %1 应以 .pdf 结尾</source>
+        <translation>the report file %1 should end in .pdf</translation>
+    </message>
+    <message>
+        <source>报告需要：%1（--line、--operator）</source>
+        <translation>the report needs: %1 (--line, --operator)</translation>
+    </message>
+    <message>
+        <source>无法识别输出文件 %1 的类型：请用 .csv、.xlsx 或 -</source>
+        <translation>cannot tell the type of the output file %1: use .csv, .xlsx or -</translation>
+    </message>
+    <message>
+        <source>完整</source>
+        <translation>complete</translation>
+    </message>
+    <message>
+        <source>中断</source>
+        <translation>cut short</translation>
+    </message>
+    <message>
+        <source>（见 tesvaron-cli archive --help）</source>
+        <translation> (see tesvaron-cli archive --help)</translation>
+    </message>
+    <message>
+        <source>无法打开档案 %1：%2</source>
+        <translation>cannot open the archive %1: %2</translation>
+    </message>
+    <message>
+        <source>档案中没有下载 %1</source>
+        <translation>the archive has no download %1</translation>
+    </message>
+    <message>
+        <source>用法：tesvaron-cli COMMAND [OPTIONS]
+不用窗口查找、读取和监视无线高压测试仪。
+
+命令：
+  ports    列出 COM 号对应的串口设备
+  find     查找仪器
+  read     读取历史记录到文件
+  watch    定时读取实时值
+  archive  列出、导出档案中的下载，生成检测报告
+
+  tesvaron-cli COMMAND --help   命令的说明
+  tesvaron-cli --version        版本
+
+文件名 - 表示标准输出；--json 给脚本用。信息按区域设置显示中文或英文。
+退出码：0 完成，1 没有仪器或仪器未应答，2 用法错误，3 文件或串口错误。
+</source>
+        <translation>Usage: tesvaron-cli COMMAND [OPTIONS]
+Finds, reads and watches the wireless high-voltage tester without a window.
+
+Commands:
+  ports    list the serial devices behind the COM numbers
+  find     find the instrument
+  read     read the history into a file
+  watch    read the live value at intervals
+  archive  list and export the archive&apos;s downloads, make inspection reports
+
+  tesvaron-cli COMMAND --help   help on a command
+  tesvaron-cli --version        version
+
+The file name - means standard output; --json is for scripts. Messages are in Chinese or
+English, following the locale.
+Exit codes: 0 done, 1 no instrument or no answer, 2 usage error, 3 file or port error.
 </translation>
     </message>
 </context>
