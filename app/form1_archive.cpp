@@ -1,0 +1,32 @@
+// The window files into the archive: the store listens to its measurements, the status bar says
+// where a download went, and a database that fails is said once.
+
+#include "app/form1.h"
+
+#include "archive/archive_store.h"
+
+#include <QDir>
+
+namespace tesvaron {
+
+void Form1::attachArchive(archive::Store* store)
+{
+    if (archive_) removeMeasurementListener(archive_);
+    archive_ = store;
+    if (!store) return;
+    addMeasurementListener(store);
+    connect(store, &archive::Store::downloadFiled, this, [this](qint64 id, const QString& where) {
+        showNotice(QStringLiteral("下载 %1 已存入档案：%2").arg(id).arg(where));
+    });
+    // The store says it once; the link and the table go on without it.
+    const auto tell = [this](const QString& message) {
+        messageBox_->show(this, QString::fromLatin1(ProgramName), message,
+                          MessageBoxSeam::Icon::Exclamation);
+    };
+    connect(store, &archive::Store::unavailable, this, tell);
+    if (!store->isAvailable())
+        tell(QStringLiteral("档案无法打开，测量结果不会存档：%1（%2）")
+                 .arg(store->lastError(), store->whereFiled()));
+}
+
+} // namespace tesvaron
