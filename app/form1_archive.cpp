@@ -19,14 +19,11 @@ void Form1::attachArchive(archive::Store* store)
         showNotice(QStringLiteral("下载 %1 已存入档案：%2").arg(id).arg(where));
     });
     // The store says it once; the link and the table go on without it.
-    const auto tell = [this](const QString& message) {
+    connect(store, &archive::Store::unavailable, this, [this](const QString& message) {
         messageBox_->show(this, QString::fromLatin1(ProgramName), message,
                           MessageBoxSeam::Icon::Exclamation);
-    };
-    connect(store, &archive::Store::unavailable, this, tell);
-    if (!store->isAvailable())
-        tell(QStringLiteral("档案无法打开，测量结果不会存档：%1（%2）")
-                 .arg(store->lastError(), store->whereFiled()));
+    });
+    store->reportUnavailable();
 }
 
 } // namespace tesvaron
