@@ -35,6 +35,9 @@ class QToolButton;
 namespace tesvaron {
 
 class TabStrip;
+namespace archive {
+class Store;
+}
 class OutputSeams;
 
 // What the window uses of the platform; a default-constructed set means the real things.
@@ -195,6 +198,9 @@ public:
     // does not own them. A listener must be removed before it is destroyed.
     void addMeasurementListener(MeasurementListener* listener);
     void removeMeasurementListener(MeasurementListener* listener);
+    // Files readings and downloads into `store` (app/form1_archive.cpp); it must outlive the
+    // window or be detached with nullptr first.
+    void attachArchive(archive::Store* store);
 
     static constexpr int ClientWidth = 777;
     static constexpr int ClientHeight = 650;
@@ -244,6 +250,7 @@ private:
     std::optional<RealtimeSample> live_;
     std::vector<MeasurementListener*> listeners_;
     bool sessionAnnounced_ = false; // instrumentFound was told and no instrumentLost since
+    archive::Store* archive_ = nullptr;
 };
 
 // Listeners removed while others are told are not told any more; added ones wait for the next.

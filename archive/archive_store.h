@@ -72,6 +72,8 @@ public:
     ~Store() override;
 
     bool isAvailable() const;
+    // Emits `unavailable` now when the database could not be opened and nobody was told yet.
+    void reportUnavailable();
     QString lastError() const;
     // Where a download is filed, for the status bar: the database file or the server.
     QString whereFiled() const;

@@ -205,6 +205,11 @@ qint64 Store::currentSession() const
     return session_;
 }
 
+void Store::reportUnavailable()
+{
+    if (!db_) fail(error_);
+}
+
 void Store::fail(const QString& what)
 {
     error_ = what;

@@ -1,6 +1,7 @@
 // The window against the in-process instrument in virtual time: search, polling, downloads,
 // faults, and the save and print commands through recording seams.
 
+#include "archive/archive_store.h"
 #include "output/text_files.h"
 #include "output/workbook_file.h"
 #include "platform/output_seams.h"
@@ -224,6 +225,39 @@ private slots:
         QVERIFY(rig.form->Progress_read->isHidden() && rig.form->Button_read->isEnabled());
         QCOMPARE(int(rig.form->RecBlock), 0);
         QCOMPARE(rig.boxes->shown.join('|').contains("150 组记录，表中只显示前 99 组"), total > 99);
+    }
+
+    // The archive files each download as the table shows it and the status bar says where;
+    // an archive that cannot be opened is said once and the link goes on without it.
+    void downloadsAreFiled()
+    {
+        QTemporaryDir dir;
+        archive::Store store({dir.filePath("archive.sqlite"), {}});
+        Rig rig(records(25));
+        rig.form->attachArchive(&store);
+        QVERIFY(rig.found() && rig.download());
+        const auto filed = store.lastDownload();
+        QVERIFY(filed && filed->complete);
+        QCOMPARE(filed->rowsRead, 25);
+        QCOMPARE(filed->port, "COM1");
+        const QList<HistoryRow> rows = store.records(filed->id);
+        QCOMPARE(rows.size(), 25);
+        for (const HistoryRow& row : rows)
+            QCOMPARE(rig.row(row.no), (QStringList{row.value.texts.ground, row.value.texts.line,
+                                                   row.value.texts.current}));
+        QVERIFY(rig.form->StatusPanels[1]->text().contains(dir.filePath("archive.sqlite")));
+        QVERIFY(store.currentSession() > 0);
+        rig.form->attachArchive(nullptr);
+
+        QFile blocker(dir.filePath("file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        archive::Store broken({dir.filePath("file/archive.sqlite"), {}});
+        Rig other(records(11));
+        other.form->attachArchive(&broken);
+        QVERIFY(other.found() && other.download() && other.download());
+        QCOMPARE(other.boxes->shown.filter("档案").size(), 1);
+        QCOMPARE(other.row(11), other.recordRow(10));
+        other.form->attachArchive(nullptr);
     }
 
     // A shorter download after a longer one leaves none of the older rows; a total of 0 says so.

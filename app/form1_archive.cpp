@@ -1,0 +1,29 @@
+// The window files into the archive: the store listens to its measurements, the status bar says
+// where a download went, and a database that fails is said once.
+
+#include "app/form1.h"
+
+#include "archive/archive_store.h"
+
+#include <QDir>
+
+namespace tesvaron {
+
+void Form1::attachArchive(archive::Store* store)
+{
+    if (archive_) removeMeasurementListener(archive_);
+    archive_ = store;
+    if (!store) return;
+    addMeasurementListener(store);
+    connect(store, &archive::Store::downloadFiled, this, [this](qint64 id, const QString& where) {
+        showNotice(QStringLiteral("下载 %1 已存入档案：%2").arg(id).arg(where));
+    });
+    // The store says it once; the link and the table go on without it.
+    connect(store, &archive::Store::unavailable, this, [this](const QString& message) {
+        messageBox_->show(this, QString::fromLatin1(ProgramName), message,
+                          MessageBoxSeam::Icon::Exclamation);
+    });
+    store->reportUnavailable();
+}
+
+} // namespace tesvaron
