@@ -1,3 +1,4 @@
+#include "app/archive_windows.h"
 #include "app/form1.h"
 #include "platform/qt_translations.h"
 #include "platform/single_instance.h"
@@ -37,7 +38,10 @@ int main(int argc, char* argv[])
     tesvaron::SingleInstance instance(tesvaron::SingleInstance::defaultPath());
     if (!instance.claim()) return 0;
 
+    // Before the window, so that it outlives the window's filing into it.
+    tesvaron::archive::Store archive(tesvaron::archive::defaultLocation());
     tesvaron::Form1 window;
+    window.Archive->setStore(&archive);
     QObject::connect(&instance, &tesvaron::SingleInstance::raiseRequested, &window, [&window] {
         window.showNormal();
         window.raise();
