@@ -42,6 +42,7 @@ int main(int argc, char* argv[])
     tesvaron::archive::Store archive(tesvaron::archive::defaultLocation());
     tesvaron::Form1 window;
     window.Archive->setStore(&archive);
+    window.addMeasurementListener(&archive);
     QObject::connect(&instance, &tesvaron::SingleInstance::raiseRequested, &window, [&window] {
         window.showNormal();
         window.raise();

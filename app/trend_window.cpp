@@ -142,6 +142,7 @@ void TrendWindow::drawLive()
 void TrendWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    reloadSessions();
     if (live()) drawLive();
 }
 

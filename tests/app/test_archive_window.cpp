@@ -222,6 +222,15 @@ private slots:
         QVERIFY(rig.form->Archive->trendWindow());
         rig.form->menutrend->trigger();
         QVERIFY(rig.form->Archive->trendWindow()->isVisible());
+
+        // The window's readings reach the open trend as they come.
+        QVERIFY(rig.found());
+        rig.advance(std::chrono::milliseconds(4600));
+        const QList<TrendSample>& kept = rig.form->Archive->live().samples();
+        QCOMPARE(kept.size(), 3);
+        QVERIFY(kept[0].gapBefore && !kept[2].gapBefore);
+        QCOMPARE(rig.form->Archive->trendWindow()->chart->samples().size(), 3);
+        QCOMPARE(rig.form->Archive->trendWindow()->chart->drawn().ground.size(), 1);
     }
 
     void fieldsDialog()
