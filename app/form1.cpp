@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/archive_windows.h"
 #include "app/clock_text.h"
 #include "app/icons.h"
 #include "app/tab_strip.h"
@@ -99,6 +100,8 @@ Form1::Form1(Form1Seams seams, QWidget* parent)
     Timer_timeout = new PeriodicTimer(ReplyTimeout, seams.clock, this);
     Timer_notice = new PeriodicTimer(NoticePeriod, seams.clock, this);
 
+    Archive = new ArchiveWindows(this, nullptr);
+    addMeasurementListener(&Archive->live());
     buildWidgets();
     buildMenus();
     connectHandlers();
@@ -288,6 +291,10 @@ void Form1::buildMenus()
     menufile = menuBar()->addMenu(QStringLiteral("文件"));
     menuread = menufile->addAction(QStringLiteral("读取"));
     menusave = menufile->addAction(QStringLiteral("保存"));
+    menufile->addSeparator();
+    menuarchive = menufile->addAction(QStringLiteral("档案…"));
+    menutrend = menufile->addAction(QStringLiteral("趋势…"));
+    menufile->addSeparator();
     menuclose = menufile->addAction(QStringLiteral("关闭"));
     menuoprate = menuBar()->addMenu(QStringLiteral("操作"));
     menuclear = menuoprate->addAction(QStringLiteral("清空"));
@@ -305,6 +312,8 @@ void Form1::buildMenus()
     menuprint->setShortcut(QKeySequence::Print);
     menuclose->setShortcut(Qt::CTRL | Qt::Key_Q);
     menuguide->setShortcut(Qt::Key_F1);
+    menuarchive->setShortcut(Qt::CTRL | Qt::Key_H);
+    menutrend->setShortcut(Qt::CTRL | Qt::Key_T);
 }
 
 void Form1::connectHandlers()
@@ -323,6 +332,8 @@ void Form1::connectHandlers()
     connect(menuprint, &QAction::triggered, this, &Form1::menuprint_Click);
     connect(menuabout, &QAction::triggered, this, &Form1::menuabout_Click);
     connect(menuguide, &QAction::triggered, this, &Form1::menuguide_Click);
+    connect(menuarchive, &QAction::triggered, Archive, &ArchiveWindows::showArchive);
+    connect(menutrend, &QAction::triggered, Archive, &ArchiveWindows::showTrend);
     connect(Timer_notice, &PeriodicTimer::Timer, this, &Form1::Timer_notice_Timer);
     connect(Timer_date, &PeriodicTimer::Timer, this, &Form1::Timer_date_Timer);
     connect(Timer_findcom, &PeriodicTimer::Timer, this, &Form1::Timer_findcom_Timer);

@@ -39,6 +39,7 @@ namespace archive {
 class Store;
 }
 class OutputSeams;
+class ArchiveWindows;
 
 // What the window uses of the platform; a default-constructed set means the real things.
 struct Form1Seams
@@ -118,6 +119,8 @@ public:
     QMenu* menufile;
     QAction* menuread;
     QAction* menusave;
+    QAction* menuarchive; // 档案…: the archive window
+    QAction* menutrend;   // 趋势…: the trend window
     QAction* menuclose;
     QMenu* menuoprate;
     QAction* menuclear;
@@ -125,6 +128,9 @@ public:
     QMenu* menuhelp;
     QAction* menuabout;
     QAction* menuguide; // the user guide
+
+    // The archive and trend windows (app/archive_windows.h).
+    ArchiveWindows* Archive;
 
     // --- start-up (app/form1.cpp) ---
     void Form_Load();

@@ -3,6 +3,8 @@
 
 #include "app/form1.h"
 
+#include "app/archive_windows.h"
+
 #include "archive/archive_store.h"
 
 #include <QDir>
@@ -11,8 +13,12 @@ namespace tesvaron {
 
 void Form1::attachArchive(archive::Store* store)
 {
-    if (archive_) removeMeasurementListener(archive_);
+    if (archive_) {
+        removeMeasurementListener(archive_);
+        disconnect(archive_, nullptr, this, nullptr);
+    }
     archive_ = store;
+    Archive->setStore(store);
     if (!store) return;
     addMeasurementListener(store);
     connect(store, &archive::Store::downloadFiled, this, [this](qint64 id, const QString& where) {

@@ -120,8 +120,9 @@ void TrendChart::redraw()
     fill(groundRuns_, drawn_.ground, ground_, GroundColor, ground_->titleText());
     fill(currentRuns_, drawn_.current, current_, CurrentColor, current_->titleText());
     QList<QPointF> marks;
+    // Just below the top edge, where the marker is drawn whole.
     for (qreal ms : drawn_.overRange)
-        marks.append(QPointF(ms, groundTop));
+        marks.append(QPointF(ms, groundTop * 0.96));
     overRange_->replace(marks);
 }
 
