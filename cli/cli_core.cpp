@@ -90,6 +90,11 @@ Options parseArguments(const QStringList& args)
             continue;
         }
         const bool takesPort = o.command != Command::Ports;
+        if (name == QLatin1String("--no-archive") && !inlineValue &&
+            (o.command == Command::Read || o.command == Command::Watch)) {
+            o.archive = false;
+            continue;
+        }
         const bool known =
             (takesPort && name == QLatin1String("--port")) ||
             (o.command == Command::Read &&
@@ -178,7 +183,7 @@ QString usageText(Command command)
             "  --json   输出 JSON 对象：com（给设备路径时为 null）、device\n");
     case Command::Read:
         return CliText::tr(
-            "用法：tesvaron-cli read [--port COMn|DEVICE] [-o FILE] [--json]\n"
+            "用法：tesvaron-cli read [--port COMn|DEVICE] [-o FILE] [--json] [--no-archive]\n"
             "读取仪器中的全部历史记录（最多 99 组）并写入 FILE，格式由扩展名决定：\n"
             "  .txt   与主程序保存的历史文本文件相同（GBK 固定列）\n"
             "  .xls   .xlsx  与主程序导出的工作簿相同\n"
@@ -186,11 +191,12 @@ QString usageText(Command command)
             "  -      CSV 写到标准输出\n"
             "  --json 把记录作为一个 JSON 对象写到标准输出：total、reported、records（每组\n"
             "         no、ground_kv、line_kv、current_a）；可与 -o FILE 同用\n"
-            "不给 --port 时先像 find 一样查找仪器。文件只在读取完整后一次写入。\n");
+            "不给 --port 时先像 find 一样查找仪器。文件只在读取完整后一次写入。\n"
+            "读到的记录像主程序一样存入档案（中断的也存，标为中断）；--no-archive 不存。\n");
     case Command::Watch:
         return CliText::tr(
             "用法：tesvaron-cli watch [--port COMn|DEVICE] [--interval S] [--count N]\n"
-            "                         [--duration T] [--csv FILE] [--json]\n"
+            "                         [--duration T] [--csv FILE] [--json] [--no-archive]\n"
             "每 S 秒（默认 1.5，可为 0.1 到 86400）读取一次实时值，每次输出一行：发出请求时的本地\n"
             "时间（ISO 8601，带时区）、对地电压、线电压、电流（与主程序显示的相同）和原始数值\n"
             "volt（0.1 kV）、current、code（电流的小数位代码）。到下一次读取时（最多 2.5 秒）\n"
@@ -204,6 +210,7 @@ QString usageText(Command command)
             "  --json        每次输出一行 JSON 对象代替文字行：time、status（ok、no_reply、\n"
             "                refused、bad_checksum、port_error）、ground_kv、line_kv、current_a、\n"
             "                volt_raw、current_raw、code、over_range（超量程时数值为 null）\n"
+            "读到的实时值像主程序一样存入档案；--no-archive 不存。\n"
             "至少有一次应答时退出码为 0。\n");
     case Command::None:
         break;

@@ -49,8 +49,9 @@ struct Options
     std::chrono::milliseconds interval = RealPeriod;
     int count = 0;                         // watch: polls before it ends, 0 until interrupted
     std::chrono::milliseconds duration{0}; // watch: how long it polls, 0 until interrupted
-    QString csv;   // watch: the file the readings are appended to, "-" for standard output
-    QString error; // a usage error, one line; the rest is then unset
+    QString csv;         // watch: the file the readings are appended to, "-" for standard output
+    bool archive = true; // read, watch: file what is read into the window's archive
+    QString error;       // a usage error, one line; the rest is then unset
 };
 
 // `args` without the program's name.

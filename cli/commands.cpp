@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "archive/archive_store.h"
 #include "cli/serial_line.h"
 #include "link/request_frame.h"
 #include "output/atomic_file.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
+#include <utility>
 
 namespace tesvaron::cli {
 
@@ -152,6 +154,39 @@ std::unique_ptr<Line> connectLine(const Options& options, Interrupt& interrupt, 
     return line;
 }
 
+// The window's archive, which read and watch file into as the window does: a download or a
+// session is there even when the command is cut short. Without one (--no-archive, or it cannot
+// be opened: said once) the command goes on alone.
+class Filing
+{
+public:
+    explicit Filing(const Options& options)
+    {
+        if (!options.archive) return;
+        store_ = std::make_unique<archive::Store>(archive::defaultLocation());
+        QObject::connect(store_.get(), &archive::Store::unavailable,
+                         [](const QString& message) { complain(message); });
+        if (stderrIsTerminal())
+            QObject::connect(store_.get(), &archive::Store::downloadFiled,
+                             [](qint64 id, const QString& where) {
+                                 complain(CliText::tr("下载 %1 已存入档案：%2").arg(id).arg(where));
+                             });
+        store_->reportUnavailable();
+    }
+    MeasurementListener& operator*() { return store_ ? *store_ : none_; }
+    MeasurementListener* operator->() { return &**this; }
+
+private:
+    std::unique_ptr<archive::Store> store_;
+    MeasurementListener none_;
+};
+
+PortInfo portOf(const Line& line)
+{
+    return {line.com() == 0 ? line.device() : QStringLiteral("COM%1").arg(line.com()),
+            line.device()};
+}
+
 // Whether `path` can take the output, checked before the instrument is asked for anything.
 bool mayWrite(const QString& path, QString* why)
 {
@@ -168,7 +203,8 @@ bool mayWrite(const QString& path, QString* why)
 }
 
 // The window's download: the record total, then blocks of ten as paging asks for them.
-Outcome download(Line& line, HistoryModel& history, int* total, int* reported)
+Outcome download(Line& line, HistoryModel& history, int* total, int* reported,
+                 MeasurementListener& filing)
 {
     const bool showProgress = stderrIsTerminal();
     DownloadState state{true, false, true, 0, 0, 0};
@@ -182,13 +218,14 @@ Outcome download(Line& line, HistoryModel& history, int* total, int* reported)
         state.recTotal = step.recTotal;
         state.recBlock = step.recBlock;
         state.progress = step.progress;
-        if (step.act == ReplyAct::NoRecords) return Outcome::Done;
-        if (step.act == ReplyAct::StartPaging) {
+        if (step.act == ReplyAct::NoRecords || step.act == ReplyAct::StartPaging) {
             *reported = step.reported;
-            *total = step.recTotal;
+            filing.downloadTotal(step.reported);
         }
+        if (step.act == ReplyAct::NoRecords) return Outcome::Done;
+        if (step.act == ReplyAct::StartPaging) *total = step.recTotal;
         if (step.act == ReplyAct::WriteBlock)
-            history.writeBlock(ex.frame, step.rowOffset, step.rows);
+            filing.downloadRows(history.writeBlock(ex.frame, step.rowOffset, step.rows));
         if (showProgress)
             std::fprintf(stderr, "\r%s %s", CliText::tr("读取历史记录").toUtf8().constData(),
                          progressBar(step.progress, *total).toUtf8().constData());
@@ -296,8 +333,12 @@ Outcome runRead(const Options& options, Interrupt& interrupt)
 
     HistoryModel history;
     int total = 0;
-    int reported = 0;
-    outcome = download(*line, history, &total, &reported);
+    int reported = -1;
+    Filing filing(options);
+    filing->downloadStarted(portOf(*line), QDateTime::currentDateTime());
+    outcome = download(*line, history, &total, &reported, *filing);
+    filing->downloadEnded({outcome == Outcome::Done, reported, int(history.rows().size()),
+                           QDateTime::currentDateTime()});
     if (outcome != Outcome::Done) return outcome;
     if (reported > total)
         complain(CliText::tr("仪器存有 %1 组记录，只读取了前 %2 组").arg(reported).arg(total));
@@ -347,6 +388,9 @@ Outcome runWatch(const Options& options, Interrupt& interrupt)
                                                                   : Clock::time_point::max();
     int answered = 0;
     auto due = start;
+    // A session in the archive runs from an answer to the first poll left unanswered.
+    Filing filing(options);
+    bool found = false;
     for (int polls = 0; options.count == 0 || polls < options.count; ++polls) {
         // A poll falls due within the duration or not at all.
         if (polls > 0 && due >= deadline) break;
@@ -368,6 +412,8 @@ Outcome runWatch(const Options& options, Interrupt& interrupt)
                 printLine(stdout, watchLine(now, reading));
             row = watchCsvRow(now, &reading, "ok");
             ++answered;
+            if (!std::exchange(found, true)) filing->instrumentFound(portOf(*line));
+            filing->realtimeReading({now, realtimeMeasurement(realtimeValue(ex.frame))});
         } else {
             QString reason = CliText::tr("无应答");
             const char* status = "no_reply";
@@ -386,6 +432,7 @@ Outcome runWatch(const Options& options, Interrupt& interrupt)
             else if (!csvToStdout)
                 printLine(stdout, watchFailureLine(now, reason));
             row = watchCsvRow(now, nullptr, status);
+            if (std::exchange(found, false)) filing->instrumentLost();
         }
         if (!json.isEmpty() && !writeStdout(json)) return Outcome::FileError;
         if (csv.isOpen() && csv.write(row) != row.size()) {

@@ -75,70 +75,6 @@ permission, it says why and the exit code is 3.
 </translation>
     </message>
     <message>
-        <source>用法：tesvaron-cli read [--port COMn|DEVICE] [-o FILE] [--json]
-读取仪器中的全部历史记录（最多 99 组）并写入 FILE，格式由扩展名决定：
-  .txt   与主程序保存的历史文本文件相同（GBK 固定列）
-  .xls   .xlsx  与主程序导出的工作簿相同
-  .csv   UTF-8，列为 no,ground_kv,line_kv,current_a，数值不带单位
-  -      CSV 写到标准输出
-  --json 把记录作为一个 JSON 对象写到标准输出：total、reported、records（每组
-         no、ground_kv、line_kv、current_a）；可与 -o FILE 同用
-不给 --port 时先像 find 一样查找仪器。文件只在读取完整后一次写入。
-</source>
-        <translation>Usage: tesvaron-cli read [--port COMn|DEVICE] [-o FILE] [--json]
-Reads every history record of the instrument (at most 99) into FILE, in the format its
-extension names:
-  .txt   the window&apos;s history text file (GBK, fixed columns)
-  .xls   .xlsx  the window&apos;s workbook
-  .csv   UTF-8, columns no,ground_kv,line_kv,current_a, numbers without units
-  -      CSV on standard output
-  --json print the records as one JSON object on standard output: total, reported,
-         records (each no, ground_kv, line_kv, current_a); may be used with -o FILE
-Without --port it first searches for the instrument as find does. The file is written
-in one go once the whole history has been read.
-</translation>
-    </message>
-    <message>
-        <source>用法：tesvaron-cli watch [--port COMn|DEVICE] [--interval S] [--count N]
-                         [--duration T] [--csv FILE] [--json]
-每 S 秒（默认 1.5，可为 0.1 到 86400）读取一次实时值，每次输出一行：发出请求时的本地
-时间（ISO 8601，带时区）、对地电压、线电压、电流（与主程序显示的相同）和原始数值
-volt（0.1 kV）、current、code（电流的小数位代码）。到下一次读取时（最多 2.5 秒）
-仍无应答的一次输出“通讯失败”。不给 --port 时先像 find 一样查找仪器。
-  --count N     读取 N 次后结束
-  --duration T  读取 T 时长后结束，T 如 30s、10m、2h
-                （都不给时直到 Ctrl-C 或 SIGTERM）
-  --csv FILE    同时把每次的结果追加到 UTF-8 CSV 文件，逐行写入；文件为空时先写表头
-                time,status,ground_kv,line_kv,current_a,volt_raw,current_raw,code
-                FILE 为 - 时 CSV 代替文字行写到标准输出
-  --json        每次输出一行 JSON 对象代替文字行：time、status（ok、no_reply、
-                refused、bad_checksum、port_error）、ground_kv、line_kv、current_a、
-                volt_raw、current_raw、code、over_range（超量程时数值为 null）
-至少有一次应答时退出码为 0。
-</source>
-        <translation>Usage: tesvaron-cli watch [--port COMn|DEVICE] [--interval S] [--count N]
-                          [--duration T] [--csv FILE] [--json]
-Reads the live value every S seconds (default 1.5, from 0.1 to 86400) and prints one line
-each time: the local time of the request (ISO 8601 with offset), voltage to ground, line
-voltage and current (as the window shows them) and the raw numbers volt (0.1 kV), current
-and code (the decimals code of the current). A poll still unanswered when the next one is
-due (at most 2.5 s) prints &quot;communication failed&quot;. Without --port it first searches for the
-instrument as find does.
-  --count N     stop after N polls
-  --duration T  stop after polling for T, such as 30s, 10m, 2h
-                (without either: until Ctrl-C or SIGTERM)
-  --csv FILE    also append each result to a UTF-8 CSV file, one row at a time; an empty
-                file first gets the header
-                time,status,ground_kv,line_kv,current_a,volt_raw,current_raw,code
-                with FILE -, the CSV goes to standard output instead of the text lines
-  --json        print one JSON object per line instead of the text lines: time, status
-                (ok, no_reply, refused, bad_checksum, port_error), ground_kv, line_kv,
-                current_a, volt_raw, current_raw, code, over_range (over range: the
-                numbers are null)
-Exit code 0 when at least one poll was answered.
-</translation>
-    </message>
-    <message>
         <source>%1  通讯失败：%2</source>
         <translation>%1  communication failed: %2</translation>
     </message>
@@ -357,6 +293,79 @@ The file name - means standard output; --json is for scripts. Messages are in Ch
 English, following the locale.
 Exit codes: 0 done, 1 no instrument or no answer, 2 usage error, 3 file or port error.
 </translation>
+    </message>
+    <message>
+        <source>用法：tesvaron-cli read [--port COMn|DEVICE] [-o FILE] [--json] [--no-archive]
+读取仪器中的全部历史记录（最多 99 组）并写入 FILE，格式由扩展名决定：
+  .txt   与主程序保存的历史文本文件相同（GBK 固定列）
+  .xls   .xlsx  与主程序导出的工作簿相同
+  .csv   UTF-8，列为 no,ground_kv,line_kv,current_a，数值不带单位
+  -      CSV 写到标准输出
+  --json 把记录作为一个 JSON 对象写到标准输出：total、reported、records（每组
+         no、ground_kv、line_kv、current_a）；可与 -o FILE 同用
+不给 --port 时先像 find 一样查找仪器。文件只在读取完整后一次写入。
+读到的记录像主程序一样存入档案（中断的也存，标为中断）；--no-archive 不存。
+</source>
+        <translation>Usage: tesvaron-cli read [--port COMn|DEVICE] [-o FILE] [--json] [--no-archive]
+Reads every history record of the instrument (at most 99) into FILE, in the format its
+extension names:
+  .txt   the window&apos;s history text file (GBK, fixed columns)
+  .xls   .xlsx  the window&apos;s workbook
+  .csv   UTF-8, columns no,ground_kv,line_kv,current_a, numbers without units
+  -      CSV on standard output
+  --json print the records as one JSON object on standard output: total, reported,
+         records (each no, ground_kv, line_kv, current_a); may be used with -o FILE
+Without --port it first searches for the instrument as find does. The file is written
+in one go once the whole history has been read.
+The records read are filed into the archive as the window does (a download cut short too,
+marked as such); --no-archive skips that.
+</translation>
+    </message>
+    <message>
+        <source>用法：tesvaron-cli watch [--port COMn|DEVICE] [--interval S] [--count N]
+                         [--duration T] [--csv FILE] [--json] [--no-archive]
+每 S 秒（默认 1.5，可为 0.1 到 86400）读取一次实时值，每次输出一行：发出请求时的本地
+时间（ISO 8601，带时区）、对地电压、线电压、电流（与主程序显示的相同）和原始数值
+volt（0.1 kV）、current、code（电流的小数位代码）。到下一次读取时（最多 2.5 秒）
+仍无应答的一次输出“通讯失败”。不给 --port 时先像 find 一样查找仪器。
+  --count N     读取 N 次后结束
+  --duration T  读取 T 时长后结束，T 如 30s、10m、2h
+                （都不给时直到 Ctrl-C 或 SIGTERM）
+  --csv FILE    同时把每次的结果追加到 UTF-8 CSV 文件，逐行写入；文件为空时先写表头
+                time,status,ground_kv,line_kv,current_a,volt_raw,current_raw,code
+                FILE 为 - 时 CSV 代替文字行写到标准输出
+  --json        每次输出一行 JSON 对象代替文字行：time、status（ok、no_reply、
+                refused、bad_checksum、port_error）、ground_kv、line_kv、current_a、
+                volt_raw、current_raw、code、over_range（超量程时数值为 null）
+读到的实时值像主程序一样存入档案；--no-archive 不存。
+至少有一次应答时退出码为 0。
+</source>
+        <translation>Usage: tesvaron-cli watch [--port COMn|DEVICE] [--interval S] [--count N]
+                          [--duration T] [--csv FILE] [--json] [--no-archive]
+Reads the live value every S seconds (default 1.5, from 0.1 to 86400) and prints one line
+each time: the local time of the request (ISO 8601 with offset), voltage to ground, line
+voltage and current (as the window shows them) and the raw numbers volt (0.1 kV), current
+and code (the decimals code of the current). A poll still unanswered when the next one is
+due (at most 2.5 s) prints &quot;communication failed&quot;. Without --port it first searches for the
+instrument as find does.
+  --count N     stop after N polls
+  --duration T  stop after polling for T, such as 30s, 10m, 2h
+                (without either: until Ctrl-C or SIGTERM)
+  --csv FILE    also append each result to a UTF-8 CSV file, one row at a time; an empty
+                file first gets the header
+                time,status,ground_kv,line_kv,current_a,volt_raw,current_raw,code
+                with FILE -, the CSV goes to standard output instead of the text lines
+  --json        print one JSON object per line instead of the text lines: time, status
+                (ok, no_reply, refused, bad_checksum, port_error), ground_kv, line_kv,
+                current_a, volt_raw, current_raw, code, over_range (over range: the
+                numbers are null)
+The live values read are filed into the archive as the window does; --no-archive skips that.
+Exit code 0 when at least one poll was answered.
+</translation>
+    </message>
+    <message>
+        <source>下载 %1 已存入档案：%2</source>
+        <translation>download %1 filed in the archive: %2</translation>
     </message>
 </context>
 <context>

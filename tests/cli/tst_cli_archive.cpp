@@ -110,6 +110,25 @@ private slots:
              {"东线 12", "张三", "T-7", "9.9", "1.23", "COM5", "第 1 页 共 1 页"})
             QVERIFY2(pdf.contains(QString::fromUtf8(part)), part);
     }
+
+    // read and watch file into the same archive; --no-archive leaves it as it was.
+    void readAndWatchFile()
+    {
+        Bench live({"--com", "4"});
+        live.env.insert("XDG_DATA_HOME", bench.dir.filePath("data"));
+        live.cli.setProcessEnvironment(live.env);
+        const QStringList read{"read", "--port", "COM4", "-o", "h.csv"};
+        const QStringList watch{"watch", "--port", "COM4", "--count", "3", "--interval", "0.1"};
+        for (const QStringList& args :
+             {read, watch, read + QStringList{"--no-archive"}, watch + QStringList{"--no-archive"}})
+            QCOMPARE(live.run(args), 0);
+        const archive::Store store(archive::defaultLocation());
+        const auto filed = store.lastDownload();
+        QVERIFY(filed && filed->complete && filed->port == "COM4" && store.downloads().size() == 3);
+        QCOMPARE(store.records(filed->id).size(), live.file("h.csv").count('\n') - 1);
+        QCOMPARE(store.sessions().size(), 1);
+        QCOMPARE(store.samples(store.sessions()[0].id).size(), 3);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstCliArchive)

@@ -18,6 +18,7 @@ struct Bench
     explicit Bench(const QStringList& simArgs = {})
     {
         env.insert("TESVARON_PORTS", dir.path());
+        env.insert("XDG_DATA_HOME", dir.filePath("data")); // the archive read and watch file into
         for (int com = 1; com <= 16; ++com)
             QFile::link(dir.filePath("absent"), dir.filePath(QString("COM%1").arg(com)));
         sim.setProcessEnvironment(env), cli.setProcessEnvironment(env);
