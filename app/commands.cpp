@@ -68,11 +68,13 @@ void Form1::applyCommands(Situation situation)
 void Form1::Button_clear_Click()
 {
     history_.clear();
+    unsavedDownload_ = false;
     GridInit();
 }
 
 void Form1::Button_close_Click()
 {
+    if (!mayLeave()) return;
     if (MSComm1->PortOpen()) MSComm1->setPortOpen(false);
     endSession();
     // Nothing may run after Close: no tick, no serial notification, no click.

@@ -438,6 +438,7 @@ void Form1::endSession()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    if (!closing_ && !mayLeave()) return event->ignore();
     endSession();
     QMainWindow::closeEvent(event);
 }

@@ -207,6 +207,9 @@ public:
     // Files readings and downloads into `store` (app/form1_archive.cpp); it must outlive the
     // window or be detached with nullptr first.
     void attachArchive(archive::Store* store);
+    // False when the user, asked, keeps the window: a download in the table is neither filed
+    // into the archive nor saved.
+    bool mayLeave();
 
     static constexpr int ClientWidth = 777;
     static constexpr int ClientHeight = 650;
@@ -257,6 +260,7 @@ private:
     std::vector<MeasurementListener*> listeners_;
     bool sessionAnnounced_ = false; // instrumentFound was told and no instrumentLost since
     archive::Store* archive_ = nullptr;
+    bool unsavedDownload_ = false; // rows downloaded since the last Clear or history save
 };
 
 // Listeners removed while others are told are not told any more; added ones wait for the next.

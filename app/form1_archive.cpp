@@ -32,4 +32,14 @@ void Form1::attachArchive(archive::Store* store)
     store->reportUnavailable();
 }
 
+bool Form1::mayLeave()
+{
+    const bool filed = archive_ && archive_->isAvailable() && archive_->lastDownloadFiled();
+    if (!unsavedDownload_ || filed) return true;
+    return messageBox_->ask(
+        this, QString::fromLatin1(ProgramName),
+        QStringLiteral(
+            "下载的历史记录没有存入档案，也没有保存到文件。\r关闭后将无法找回。仍要关闭吗？"));
+}
+
 } // namespace tesvaron

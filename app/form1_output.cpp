@@ -134,9 +134,10 @@ void Form1::HistorySave()
     if (name.type == 1) {
         const QByteArray text = historyTextFile(history_);
         QString error;
-        if (writeFileAtomically(name.fileName, text, &error))
+        if (writeFileAtomically(name.fileName, text, &error)) {
+            unsavedDownload_ = false;
             showNotice(savedNotice(name.fileName));
-        else
+        } else
             showSaveFailure(*messageBox_, this, name.fileName, error);
     } else {
         ExcelExport(name.fileName);
@@ -147,9 +148,10 @@ void Form1::HistorySave()
 void Form1::ExcelExport(const QString& fileName)
 {
     QString error;
-    if (writeWorkbookFile(QDir::fromNativeSeparators(fileName), historySheet(history_), &error))
+    if (writeWorkbookFile(QDir::fromNativeSeparators(fileName), historySheet(history_), &error)) {
+        unsavedDownload_ = false;
         showNotice(savedNotice(fileName));
-    else
+    } else
         showSaveFailure(*messageBox_, this, fileName, error);
 }
 

@@ -111,6 +111,7 @@ void Form1::finishDownload(bool complete)
 {
     download_.running = false;
     download_.totalPending = false;
+    if (download_.rowsRead > 0) unsavedDownload_ = true;
     const DownloadEnd end{complete, download_.reported, download_.rowsRead,
                           QDateTime::currentDateTime()};
     announce([&end](MeasurementListener& l) { l.downloadEnded(end); });

@@ -24,6 +24,14 @@ void QtMessageBox::show(QWidget* parent, const QString& title, const QString& te
     box.exec();
 }
 
+bool QtMessageBox::ask(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, title, displayLines(text),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtMessageBox::beep()
 {
     QApplication::beep();

@@ -14,6 +14,8 @@ public:
     virtual ~MessageBoxSeam() = default;
     // Shows the box with a single OK button and returns when the user has closed it.
     virtual void show(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+    // Asks a yes/no question, No being the default; true for Yes.
+    virtual bool ask(QWidget* parent, const QString& title, const QString& text) = 0;
     virtual void beep() = 0;
 };
 
@@ -21,6 +23,7 @@ class QtMessageBox : public MessageBoxSeam
 {
 public:
     void show(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
+    bool ask(QWidget* parent, const QString& title, const QString& text) override;
     void beep() override;
 };
 

@@ -247,6 +247,8 @@ private slots:
                                                    row.value.texts.current}));
         QVERIFY(rig.form->StatusPanels[1]->text().contains(dir.filePath("archive.sqlite")));
         QVERIFY(store.currentSession() > 0);
+        rig.form->Button_close->click(); // filed: nothing to ask
+        QVERIFY(rig.boxes->asked.isEmpty() && !rig.form->Timer_date->Enabled());
         rig.form->attachArchive(nullptr);
 
         QFile blocker(dir.filePath("file"));
@@ -257,6 +259,13 @@ private slots:
         QVERIFY(other.found() && other.download() && other.download());
         QCOMPARE(other.boxes->shown.filter("档案").size(), 1);
         QCOMPARE(other.row(11), other.recordRow(10));
+        // Unfiled and unsaved: leaving asks, and No keeps the window and its link running.
+        other.boxes->yes = false;
+        QVERIFY(!other.form->close() && other.form->Timer_date->Enabled());
+        other.form->Button_close->click();
+        QVERIFY(other.boxes->asked.size() == 2 && other.form->Timer_date->Enabled());
+        other.form->Button_clear->click();
+        QVERIFY(other.form->close() && other.boxes->asked.size() == 2);
         other.form->attachArchive(nullptr);
     }
 

@@ -112,6 +112,9 @@ public:
         shown << title << text;
         if (whileOpen) whileOpen();
     }
+    QStringList asked; // the questions' texts; each answered with `yes`
+    bool yes = true;
+    bool ask(QWidget*, const QString&, const QString& text) override { return asked << text, yes; }
     void beep() override { ++beeps; }
 };
 
