@@ -1,10 +1,8 @@
 #include "archive/archive_store.h"
 
 #include "output/atomic_file.h"
+#include "output/workbook_file.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryFile>
 #include <charconv>
 #include <cstdlib>
 #include <variant>
@@ -94,19 +92,9 @@ QByteArray csv(const Table& table)
     return text.toUtf8();
 }
 
-bool writeXlsx(const QString& path, const Table& table, QString* error)
+// Numbers in numeric cells, bold headers that stay in view.
+int fillTable(lxw_workbook* workbook, const Table& table)
 {
-    const auto fail = [&](const QString& reason) {
-        if (error) *error = reason;
-        return false;
-    };
-    // libxlsxwriter writes only to a named file: a scratch file, then put in place in one step.
-    QTemporaryFile scratch(QDir::tempPath() + QStringLiteral("/tesvaron-XXXXXX.xlsx"));
-    if (!scratch.open()) return fail(scratch.errorString());
-    scratch.close();
-    const QByteArray scratchName = QFile::encodeName(scratch.fileName());
-    lxw_workbook* workbook = workbook_new(scratchName.constData());
-    if (!workbook) return fail(QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED)));
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
     lxw_format* bold = workbook_add_format(workbook);
     format_set_bold(bold);
@@ -127,17 +115,14 @@ bool writeXlsx(const QString& path, const Table& table, QString* error)
                                                 nullptr);
         }
     }
-    const lxw_error closed = workbook_close(workbook);
-    if (status != LXW_NO_ERROR) return fail(QString::fromUtf8(lxw_strerror(status)));
-    if (closed != LXW_NO_ERROR) return fail(QString::fromUtf8(lxw_strerror(closed)));
-    if (!scratch.open()) return fail(scratch.errorString());
-    return writeFileAtomically(path, scratch.readAll(), error);
+    return status;
 }
 
 bool write(const QString& path, const Table& table, QString* error)
 {
     if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
-        return writeXlsx(path, table, error);
+        return writeXlsxFile(
+            path, [&table](lxw_workbook* workbook) { return fillTable(workbook, table); }, error);
     return writeFileAtomically(path, csv(table), error);
 }
 

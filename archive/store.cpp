@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QUuid>
 #include <atomic>
+#include <utility>
 
 namespace tesvaron::archive {
 
@@ -356,93 +357,82 @@ void Store::downloadEnded(const DownloadEnd& end)
     emit downloadFiled(id, whereFiled());
 }
 
+namespace {
+
+// Every row `sql` selects, each made by `at`; empty without a database or when the query fails.
+template <typename At>
+auto rowsOf(Database* db, const QString& sql, const QVariantList& values, At at)
+{
+    QList<decltype(at(std::declval<QSqlQuery&>()))> list;
+    if (!db) return list;
+    QSqlQuery q(db->connection());
+    q.setForwardOnly(true);
+    if (!run(q, sql, values)) return list;
+    while (q.next())
+        list.append(at(q));
+    return list;
+}
+
+template <typename T> std::optional<T> first(const QList<T>& list)
+{
+    return list.isEmpty() ? std::nullopt : std::optional<T>(list.first());
+}
+
+const QString NewestFirst = QStringLiteral(" ORDER BY started_utc DESC, id DESC");
+
+} // namespace
+
 QList<DownloadInfo> Store::downloads(const DateFilter& filter) const
 {
-    QList<DownloadInfo> list;
-    if (!db_) return list;
     QVariantList values;
     const QString clause = dateClause(filter, &values);
-    QSqlQuery q(db_->connection());
-    if (!run(q,
-             QLatin1String(DownloadColumns) + QStringLiteral(" WHERE 1=1") + clause +
-                 QStringLiteral(" ORDER BY started_utc DESC, id DESC"),
-             values))
-        return list;
-    while (q.next())
-        list.append(downloadAt(q));
-    return list;
+    return rowsOf(db_.get(),
+                  QLatin1String(DownloadColumns) + QStringLiteral(" WHERE 1=1") + clause +
+                      NewestFirst,
+                  values, downloadAt);
 }
 
 std::optional<DownloadInfo> Store::download(qint64 id) const
 {
-    if (!db_) return std::nullopt;
-    QSqlQuery q(db_->connection());
-    if (!run(q, QLatin1String(DownloadColumns) + QStringLiteral(" WHERE id = ?"), {id}) ||
-        !q.next())
-        return std::nullopt;
-    return downloadAt(q);
+    return first(rowsOf(db_.get(), QLatin1String(DownloadColumns) + QStringLiteral(" WHERE id = ?"),
+                        {id}, downloadAt));
 }
 
 std::optional<DownloadInfo> Store::lastDownload() const
 {
-    if (!db_) return std::nullopt;
-    QSqlQuery q(db_->connection());
-    if (!run(q,
-             QLatin1String(DownloadColumns) +
-                 QStringLiteral(" ORDER BY started_utc DESC, id DESC LIMIT 1"),
-             {}) ||
-        !q.next())
-        return std::nullopt;
-    return downloadAt(q);
+    return first(rowsOf(db_.get(),
+                        QLatin1String(DownloadColumns) + NewestFirst + QStringLiteral(" LIMIT 1"),
+                        {}, downloadAt));
 }
 
 QList<HistoryRow> Store::records(qint64 downloadId) const
 {
-    QList<HistoryRow> rows;
-    if (!db_) return rows;
-    QSqlQuery q(db_->connection());
-    if (!run(q,
-             QStringLiteral("SELECT no, ground_kv, line_kv, current_a, ground_text, line_text,"
-                            " current_text FROM records WHERE download_id = ? ORDER BY no"),
-             {downloadId}))
-        return rows;
-    while (q.next())
-        rows.append({q.value(0).toInt(), measurementAt(q, 1)});
-    return rows;
+    return rowsOf(db_.get(),
+                  QStringLiteral("SELECT no, ground_kv, line_kv, current_a, ground_text, line_text,"
+                                 " current_text FROM records WHERE download_id = ? ORDER BY no"),
+                  {downloadId}, [](const QSqlQuery& q) {
+                      return HistoryRow{q.value(0).toInt(), measurementAt(q, 1)};
+                  });
 }
 
 QList<SessionInfo> Store::sessions(const DateFilter& filter) const
 {
-    QList<SessionInfo> list;
-    if (!db_) return list;
     QVariantList values;
     const QString clause = dateClause(filter, &values);
-    QSqlQuery q(db_->connection());
-    if (!run(q,
-             QLatin1String(SessionColumns) + QStringLiteral(" WHERE 1=1") + clause +
-                 QStringLiteral(" ORDER BY started_utc DESC, id DESC"),
-             values))
-        return list;
-    while (q.next())
-        list.append(sessionAt(q));
-    return list;
+    return rowsOf(db_.get(),
+                  QLatin1String(SessionColumns) + QStringLiteral(" WHERE 1=1") + clause +
+                      NewestFirst,
+                  values, sessionAt);
 }
 
 std::optional<SessionInfo> Store::session(qint64 id) const
 {
-    if (!db_) return std::nullopt;
-    QSqlQuery q(db_->connection());
-    if (!run(q, QLatin1String(SessionColumns) + QStringLiteral(" WHERE id = ?"), {id}) || !q.next())
-        return std::nullopt;
-    return sessionAt(q);
+    return first(rowsOf(db_.get(), QLatin1String(SessionColumns) + QStringLiteral(" WHERE id = ?"),
+                        {id}, sessionAt));
 }
 
 QList<RealtimeSample> Store::samples(qint64 sessionId, const QDateTime& since) const
 {
-    QList<RealtimeSample> list;
-    if (!db_) return list;
-    QSqlQuery q(db_->connection());
-    q.setForwardOnly(true);
     QVariantList values{sessionId};
     QString sql = QStringLiteral("SELECT at_utc, ground_kv, line_kv, current_a, ground_text,"
                                  " line_text, current_text, over_range FROM samples"
@@ -451,13 +441,11 @@ QList<RealtimeSample> Store::samples(qint64 sessionId, const QDateTime& since) c
         sql += QStringLiteral(" AND at_utc >= ?");
         values.append(utcText(since));
     }
-    if (!run(q, sql + QStringLiteral(" ORDER BY seq"), values)) return list;
-    while (q.next()) {
+    return rowsOf(db_.get(), sql + QStringLiteral(" ORDER BY seq"), values, [](const QSqlQuery& q) {
         RealtimeSample sample{fromUtcText(q.value(0)), measurementAt(q, 1)};
         sample.value.overRange = q.value(7).toBool();
-        list.append(sample);
-    }
-    return list;
+        return sample;
+    });
 }
 
 bool Store::removeDownload(qint64 id)

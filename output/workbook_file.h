@@ -7,7 +7,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <vector>
+
+struct lxw_workbook;
 
 namespace tesvaron {
 
@@ -31,5 +34,9 @@ QByteArray biff8Workbook(const SheetCells& cells);
 // Writes the workbook to `path` in the format its name asks for. Returns false with `error`
 // set when it cannot be written; a failure never leaves a partial file at `path`.
 bool writeWorkbookFile(const QString& path, const SheetCells& cells, QString* error);
+// An .xlsx whose sheets `fill` writes (returning libxlsxwriter's status, 0 when all went in),
+// put at `path` as the workbooks above are.
+bool writeXlsxFile(const QString& path, const std::function<int(lxw_workbook*)>& fill,
+                   QString* error);
 
 } // namespace tesvaron
