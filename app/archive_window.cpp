@@ -182,7 +182,11 @@ void ArchiveWindow::reload()
         put(sessions, r, 4, QString::number(s.samples), Right);
         if (s.id == keepSession) sessions->selectRow(r);
     }
-    if (!keepDownload || selectedId(downloads) != keepDownload) downloads->clearSelection();
+    // Without a choice still listed, the newest download is shown.
+    if (!keepDownload || selectedId(downloads) != keepDownload) {
+        downloads->clearSelection();
+        if (!downloadList_.isEmpty()) downloads->selectRow(0);
+    }
     showRecords();
 }
 

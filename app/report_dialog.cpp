@@ -1,7 +1,9 @@
 #include "app/report_dialog.h"
 #include "app/archive_dialogs.h"
+#include "platform/qt_output_seams.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QLabel>
@@ -9,7 +11,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
-#include <QStandardPaths>
 
 namespace tesvaron {
 
@@ -74,7 +75,9 @@ public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
                          const QString& filter) override
     {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        // Where the window's saves go, so reports and exports are found beside them.
+        const QString folder = defaultSaveFolder();
+        QDir().mkpath(folder);
         return QFileDialog::getSaveFileName(parent, caption, folder + u'/' + suggested, filter);
     }
     bool reportFields(QWidget* parent, ReportFields& fields) override

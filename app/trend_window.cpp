@@ -131,9 +131,10 @@ void TrendWindow::drawLive()
         chart->setSpan(now - LiveSpanMs, now);
     } else {
         const qint64 last = samples.back().ms + 1;
-        const qint64 from = shown->currentIndex() == LiveHour
-                                ? last - LiveSpanMs
-                                : std::min(samples.front().ms, last - 60 * 1000);
+        // From the first reading (at least a minute), the last hour of it at most.
+        const qint64 all = std::min(samples.front().ms, last - 60 * 1000);
+        const qint64 from =
+            shown->currentIndex() == LiveHour ? std::max(all, last - LiveSpanMs) : all;
         chart->setSpan(from, last);
     }
     if (isVisible()) chart->redraw();

@@ -202,6 +202,9 @@ Outcome runArchive(const QStringList& args)
     if (a.command == QLatin1String("report")) {
         InspectionReport report;
         report.fields = a.fields;
+        // The day of the download unless told, as the window's dialog offers it.
+        if (report.fields.date.isEmpty())
+            report.fields.date = download->started.toString(QStringLiteral("yyyy-MM-dd"));
         report.started = download->started;
         report.ended = download->ended;
         report.port = {download->port, download->device};

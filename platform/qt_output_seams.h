@@ -17,7 +17,7 @@ struct FileType
 };
 std::vector<FileType> fileTypes(const QString& filter);
 
-// "c:\tesvaron" on Windows, ~/tesvaron elsewhere.
+// Documents\tesvaron on Windows, ~/tesvaron elsewhere.
 QString defaultSaveFolder();
 
 // The common dialog over Qt's file and print dialogs. The print dialog sets up `printer`.

@@ -115,8 +115,11 @@ void TrendChart::redraw()
     ground_->setRange(0, groundTop);
     current_->setRange(0, niceCeiling(drawn_.maxCurrent * 1.05));
     time_->setRange(QDateTime::fromMSecsSinceEpoch(from_), QDateTime::fromMSecsSinceEpoch(to_));
-    time_->setFormat(to_ - from_ > 24 * 3600 * 1000LL ? QStringLiteral("MM-dd HH:mm")
-                                                      : QStringLiteral("HH:mm"));
+    // Seconds once the ticks are less than a couple of minutes apart.
+    const qint64 span = to_ - from_;
+    time_->setFormat(span > 24 * 3600 * 1000LL ? QStringLiteral("MM-dd HH:mm")
+                     : span > 15 * 60 * 1000LL ? QStringLiteral("HH:mm")
+                                               : QStringLiteral("HH:mm:ss"));
     fill(groundRuns_, drawn_.ground, ground_, GroundColor, ground_->titleText());
     fill(currentRuns_, drawn_.current, current_, CurrentColor, current_->titleText());
     QList<QPointF> marks;
