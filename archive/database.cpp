@@ -233,11 +233,11 @@ bool Database::migrate(QString* error)
     return true;
 }
 
-bool Database::exec(QSqlQuery& query, const QString& sql, std::initializer_list<QVariant> values,
+bool Database::exec(QSqlQuery& query, const QString& sql, const QVariantList& values,
                     QString* error)
 {
     // Statements without values run as they are: a server cannot prepare schema changes.
-    if (values.size() == 0) {
+    if (values.isEmpty()) {
         if (query.exec(sql)) return true;
         if (error) *error = errorText(query.lastError());
         return false;
@@ -255,7 +255,7 @@ bool Database::exec(QSqlQuery& query, const QString& sql, std::initializer_list<
     return true;
 }
 
-bool Database::exec(const QString& sql, std::initializer_list<QVariant> values, QString* error)
+bool Database::exec(const QString& sql, const QVariantList& values, QString* error)
 {
     QSqlQuery query(db_);
     return exec(query, sql, values, error);

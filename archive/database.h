@@ -47,9 +47,8 @@ public:
     bool migrate(QString* error);
 
     // Runs `sql` with `values` bound in order; false with `error` set when it fails.
-    bool exec(QSqlQuery& query, const QString& sql, std::initializer_list<QVariant> values,
-              QString* error);
-    bool exec(const QString& sql, std::initializer_list<QVariant> values, QString* error);
+    bool exec(QSqlQuery& query, const QString& sql, const QVariantList& values, QString* error);
+    bool exec(const QString& sql, const QVariantList& values, QString* error);
 
 private:
     Database(const QString& driver, bool server);

@@ -9,6 +9,7 @@
 namespace tesvaron::archive {
 
 class Database;
+struct Transfer;
 
 class ServerSync
 {
@@ -30,8 +31,7 @@ public:
     void disconnect();
 
 private:
-    bool sendDownloads(Result& result);
-    bool sendSessions(Result& result);
+    bool send(const Transfer& transfer, Result& result);
     int waitingRows();
 
     QString localPath_;
