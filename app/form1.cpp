@@ -241,13 +241,10 @@ void Form1::buildWidgets()
         "QToolButton:focus { border: 2px solid palette(highlight); border-radius: 3px; }"
         "QTableView:focus { border: 2px solid palette(highlight); }"));
 
-    setTabOrder(TabStrip1->tabBar(), DataGrid);
-    setTabOrder(DataGrid, Button_read);
-    setTabOrder(Button_read, Button_save);
-    setTabOrder(Button_save, Button_clear);
-    setTabOrder(Button_clear, Button_print);
-    setTabOrder(Button_print, Button_help);
-    setTabOrder(Button_help, Button_close);
+    QWidget* const tabOrder[] = {TabStrip1->tabBar(), DataGrid,     Button_read, Button_save,
+                                 Button_clear,        Button_print, Button_help, Button_close};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
 
 // The layout is fixed, and the window opens centred on its screen. Where the screen's free area

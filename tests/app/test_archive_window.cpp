@@ -9,11 +9,13 @@
 #include "tests/support/rig.h"
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -38,8 +40,9 @@ public:
         return yes;
     }
     QString saveFileName(QWidget*, const QString&, const QString& suggested,
-                         const QString&) override
+                         const QString& filter) override
     {
+        filters << filter;
         return folder + "/" + suggested;
     }
     bool reportFields(QWidget*, ReportFields& f) override
@@ -55,7 +58,7 @@ public:
     QString folder;
     QSettings ini;
     bool yes = false;
-    QStringList asked, told;
+    QStringList asked, told, filters;
     ReportFields offered;
 };
 
@@ -81,6 +84,15 @@ void download(archive::Store& store, const QDateTime& start, int records, bool c
                       historyTexts(std::uint16_t(i * 15), std::uint16_t(i), 1)}});
     store.downloadRows(rows);
     if (complete) store.downloadEnded({true, records, records, start.addSecs(2)});
+}
+
+// A table row's cells, space-separated.
+QString cells(const QTableWidget* t, int row)
+{
+    QStringList texts;
+    for (int c = 0; c < t->columnCount(); ++c)
+        texts << (t->item(row, c) ? t->item(row, c)->text() : "(none)");
+    return texts.join(' ');
 }
 
 QString pdfText(const QString& path)
@@ -114,17 +126,17 @@ private slots:
         LiveReadings live;
         TrendWindow trend(&store, answers, live);
         ArchiveWindow w(&store, answers, &trend);
-        // Newest first, with date, time, port, record count and state.
+        // Newest first, with date, time, port, record count and state; beside its records.
         QCOMPARE(w.downloads->rowCount(), 2);
-        const QStringList expected[] = {{"2026-12-07", "10:30:00", "COM3", "12", "中断（12/22）"},
-                                        {"2026-12-05", "09:00:00", "COM3", "3", "完整"}};
-        for (int r = 0; r < 2; ++r)
-            for (int c = 0; c < 5; ++c)
-                QCOMPARE(w.downloads->item(r, c)->text(), expected[r][c]);
-        QCOMPARE(w.records->rowCount(), 12); // the newest is shown without a choice
-        QCOMPARE(w.records->item(11, 1)->text(), "18"); // 18 kV, the unit in the header
-        QCOMPARE(w.records->item(11, 3)->text(), "1.2");
+        QCOMPARE(cells(w.downloads, 0), "2026-12-07 10:30:00 COM3 12 中断（12/22）");
+        QCOMPARE(cells(w.downloads, 1), "2026-12-05 09:00:00 COM3 3 完整");
+        QVERIFY(w.tabs->widget(0)->isAncestorOf(w.downloads));
+        QCOMPARE(w.records->rowCount(), 12);            // the newest is shown without a choice
+        QCOMPARE(cells(w.records, 11), "12 18 35 1.2"); // 18 kV, the unit in the header
         QVERIFY(w.records->item(11, 3)->textAlignment() & Qt::AlignRight);
+        w.tabs->setCurrentIndex(1); // the commands follow the tab's selection
+        QVERIFY(!w.removeButton->isEnabled() && !w.trendButton->isEnabled());
+        w.tabs->setCurrentIndex(0);
 
         w.exportSelected("csv");
         QFile csv(dir.filePath("下载-20261207-103000.csv"));
@@ -166,13 +178,21 @@ private slots:
         w.tabs->setCurrentIndex(1);
         w.byDate->setChecked(false);
         QCOMPARE(w.sessions->rowCount(), 1);
-        QCOMPARE(w.sessions->item(0, 4)->text(), "40");
+        const QString session = cells(w.sessions, 0); // found and lost: now
+        QVERIFY2(QRegularExpression("^[-\\d]{10} [:\\d]{8} [:\\d]{8} COM3 40$")
+                     .match(session)
+                     .hasMatch(),
+                 qPrintable(session));
         w.sessions->selectRow(0);
         w.trendSelected();
         QVERIFY(trend.isVisible());
         QCOMPARE(trend.chart->samples().size(), 40);
         QCOMPARE(trend.chart->drawn().ground.size(), 1);
         QCOMPARE(trend.chart->drawn().maxGround, 12.0f);
+        w.exportSelected("xlsx");
+        QCOMPARE(QDir(dir.path()).entryList({"实时-*.xlsx"}).size(), 1);
+        QCOMPARE(answers->filters.first() + answers->filters.last(),
+                 "CSV 文件 (*.csv)Excel 工作簿 (*.xlsx)");
     }
 
     void liveTrend()

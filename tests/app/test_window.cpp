@@ -7,8 +7,11 @@
 #include "platform/output_seams.h"
 #include "tests/support/rig.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
@@ -17,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 using namespace tesvaron;
 using namespace tesvaron::test;
@@ -49,14 +53,17 @@ struct FakeOutput : OutputSeams, CommonDialog, PrinterSeam
     int ShowSave(QWidget*) override
     {
         proposed << FileName + DefaultExt;
-        if (cancel) return CancelErrorNumber;
+        if (cancel) return CancelError ? CancelErrorNumber : 0;
         if (chooseIndex) FilterIndex = chooseIndex;
         const QStringList exts = Filter.split('|').filter(QRegularExpression("^\\*\\."));
         FileName = dir.filePath(
             under + (typed.isEmpty() ? "out" + exts.value(FilterIndex - 1).mid(1) : typed));
         return 0;
     }
-    int ShowPrinter(QWidget*, QString*) override { return cancel ? CancelErrorNumber : 0; }
+    int ShowPrinter(QWidget*, QString*) override
+    {
+        return cancel && CancelError ? CancelErrorNumber : 0;
+    }
     void setCurrentY(float y) override { printed << QStringLiteral("y=%1").arg(y); }
     void printLine(const PrintLine& items) override
     {
@@ -237,9 +244,7 @@ private slots:
         rig.form->attachArchive(&store);
         QVERIFY(rig.found() && rig.download());
         const auto filed = store.lastDownload();
-        QVERIFY(filed && filed->complete);
-        QCOMPARE(filed->rowsRead, 25);
-        QCOMPARE(filed->port, "COM1");
+        QVERIFY(filed && filed->complete && filed->rowsRead == 25 && filed->port == "COM1");
         const QList<HistoryRow> rows = store.records(filed->id);
         QCOMPARE(rows.size(), 25);
         for (const HistoryRow& row : rows)
@@ -418,6 +423,16 @@ private slots:
         QTest::keyClick(rig.form.get(), Qt::Key_F1);
         const auto* guide = rig.form->findChild<QTextBrowser*>("UserGuideText");
         QVERIFY(guide && guide->isVisible() && guide->toPlainText().contains("dialout"));
+        rig.form->menuguide->trigger(); // comes forward, once, as tall as the text wants
+        const QList<QDialog*> open = rig.form->findChildren<QDialog*>();
+        QVERIFY(open.size() == 1 && open[0]->windowTitle() == "使用说明");
+        QCOMPARE(open[0]->size(), QSize(640, 720));
+        const QPointer<QDialog> alive = open[0];
+        QPushButton* close = alive->findChild<QPushButton*>();
+        QVERIFY(close && close->text() == "关闭");
+        close->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!alive);
         QVERIFY(rig.boxes->shown.isEmpty());
         rig.form->menuabout->trigger();
         QCOMPARE(rig.boxes->shown, (QStringList{"欢迎使用我们公司产品",
@@ -446,6 +461,8 @@ private slots:
         QCOMPARE(stops, (QStringList{"DataGrid", "Button_read", "Button_save", "Button_clear",
                                      "Button_print", "Button_help", "Button_close", ""}));
         QCOMPARE(f.DataGrid->currentRow(), 1);
+        QTest::keyClick(f.TabStrip1->tabBar(), Qt::Key_Left); // the arrows switch views too
+        QVERIFY(f.RealMode && f.DataGrid->isHidden());
         for (const QToolButton* b : f.findChildren<QToolButton*>(QRegularExpression("^Button_")))
             QVERIFY2(b->toolTip().size() > 8, qPrintable(b->objectName()));
         QVERIFY(f.Button_clear->toolTip().contains("仪器中的记录不受影响"));
@@ -597,7 +614,8 @@ private slots:
         QCOMPARE(rig.row(12), (QStringList{"", "", ""}));
         QCOMPARE(f.DataGrid->TextMatrix(12, 0) + f.DataGrid->TextMatrix(0, 3), "12   电      流");
         QVERIFY(rig.until([&] { return f.LinkState == LinkCode::Awaiting; }));
-        f.Button_close->click();
+        QTimer::singleShot(0, f.Button_close, &QToolButton::click); // and the program ends
+        QCOMPARE(QCoreApplication::exec(), 0);
         for (PeriodicTimer* t :
              {f.Timer_date, f.Timer_findcom, f.Timer_real, f.Timer_read, f.Timer_timeout})
             QVERIFY(!t->Enabled());

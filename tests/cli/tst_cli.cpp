@@ -44,7 +44,7 @@ private slots:
              {"read", "read -o a.doc", "find --port COM17", "ports --port COM1",
               "watch --interval 0", "watch --count x", "find now", "scan", "watch --duration 10x",
               "watch --duration 0s", "watch --duration -1m", "read -o - --json",
-              "watch --json --csv -", "ports --json=1"})
+              "watch --json --csv -", "ports --json=1", "find --port=", "read -o"})
             row(bad, "error");
     }
     void arguments()
@@ -131,57 +131,40 @@ private slots:
                                       cell(r, 3).chopped(1)};
             QCOMPARE(QString(rows[r]), numbers.join(','));
             const QJsonObject record = history["records"][r - 1].toObject();
-            QCOMPARE(QStringList({QString::number(record["no"].toInt()),
-                                  QString::number(record["ground_kv"].toDouble()),
-                                  QString::number(record["line_kv"].toDouble()),
-                                  QString::number(record["current_a"].toDouble())}),
-                     [&] {
-                         QStringList asNumbers;
-                         for (const QString& n : numbers)
-                             asNumbers << QString::number(n.toDouble());
-                         return asNumbers;
-                     }());
+            qsizetype k = 0;
+            for (const char* key : {"no", "ground_kv", "line_kv", "current_a"})
+                QCOMPARE(record[key].toDouble(), numbers[k++].toDouble());
         }
 
+        // One line per poll, in the order the polls went out, with the values the instrument
+        // sends in turn; how far apart depends on the machine's load, so only the order counts.
+        sim::Instrument live({25, 7, {}, {}, {}, {}});
+        const auto next = [&live] {
+            const sim::LiveValue v = live.peekLive();
+            live.receive(QByteArray::fromHex("A10406000002"));
+            return LiveReading{realtimeTexts(v.voltage, v.current, v.code), v.voltage, v.current,
+                               v.code};
+        };
         QCOMPARE(bench.run({"watch", "--count", "3", "--interval", "0.2", "--csv", "w.csv"}), 0);
         const QList<QByteArray> lines = bench.cli.readAllStandardOutput().trimmed().split('\n');
-        QCOMPARE(lines.size(), 3);
-        sim::Instrument live({25, 7, {}, {}, {}, {}}); // the live values it sends, in order
         QDateTime previous;
         for (const QByteArray& line : lines) {
-            // One line per poll, in the order the polls went out; how far apart depends on the
-            // machine's load, so only the order is checked.
             const QDateTime sent =
                 QDateTime::fromString(line.left(line.indexOf(' ')), Qt::ISODateWithMs);
-            QVERIFY(!previous.isValid() || previous < sent);
-            previous = sent;
-            const sim::LiveValue v = live.peekLive();
-            live.receive(QByteArray::fromHex("A10406000002"));
-            const MeasureTexts t = realtimeTexts(v.voltage, v.current, v.code);
-            const QStringList parts = QString::fromUtf8(line).split(' ', Qt::SkipEmptyParts);
-            QVERIFY2(QDateTime::fromString(parts.value(0), Qt::ISODateWithMs).isValid(), line);
-            QCOMPARE(parts.mid(1).join(' '), t.ground + ' ' + t.line + ' ' + t.current +
-                                                 QString::asprintf(" volt=%d current=%d code=%d",
-                                                                   v.voltage, v.current, v.code));
+            QVERIFY2(sent.isValid() && (!previous.isValid() || previous < sent), line);
+            QCOMPARE(QString(line), watchLine(previous = sent, next()));
         }
-        QCOMPARE(bench.file("w.csv").count('\n'), 4);
-
+        QVERIFY(lines.size() == 3 && bench.file("w.csv").count('\n') == 4);
         // The same readings for scripts: JSON lines, and CSV on standard output for "-".
         QCOMPARE(bench.run({"watch", "--json", "--count", "2", "--interval", "0.2"}), 0);
-        for (const QByteArray& line : bench.cli.readAllStandardOutput().trimmed().split('\n')) {
-            const QJsonObject o = QJsonDocument::fromJson(line).object();
-            const sim::LiveValue v = live.peekLive();
-            live.receive(QByteArray::fromHex("A10406000002"));
-            QVERIFY2(QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs).isValid(),
-                     line);
-            QVERIFY2(o["status"] == "ok" && o["over_range"] == false &&
-                         o["volt_raw"] == v.voltage && o["current_raw"] == v.current &&
-                         o["code"] == v.code,
-                     line);
-            const MeasureTexts t = realtimeTexts(v.voltage, v.current, v.code);
-            QCOMPARE(o["ground_kv"].toDouble(), t.ground.chopped(2).toDouble());
-            QCOMPARE(o["current_a"].toDouble(), t.current.chopped(1).toDouble());
+        const QList<QByteArray> jsonLines = bench.cli.readAllStandardOutput().trimmed().split('\n');
+        for (const QByteArray& line : jsonLines) {
+            const LiveReading reading = next();
+            const QDateTime sent = QDateTime::fromString(
+                QJsonDocument::fromJson(line)["time"].toString(), Qt::ISODateWithMs);
+            QCOMPARE(line + '\n', watchJsonLine(sent, &reading, "ok"));
         }
+        QCOMPARE(jsonLines.size(), 2);
         QCOMPARE(bench.run({"watch", "--count", "2", "--interval", "0.2", "--csv", "-"}), 0);
         const QList<QByteArray> csvOut = bench.cli.readAllStandardOutput().split('\n');
         QVERIFY(csvOut.size() == 4 && csvOut[0] + '\n' == watchCsvHeader() &&

@@ -137,16 +137,21 @@ private slots:
 
     void realMessageBox()
     {
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QString text;
-        whenUp<QMessageBox>([&](QMessageBox& box) {
-            icon = box.icon();
-            text = box.text();
-            box.accept();
-        });
-        QtMessageBox().show(nullptr, "t", "a\rb\r\nc", MessageBoxSeam::Icon::Exclamation);
-        QCOMPARE(icon, QMessageBox::Warning);
-        QCOMPARE(text, "a\nb\nc");
+        using Seam = MessageBoxSeam::Icon;
+        for (const auto& [icon, want] : {std::pair{Seam::Exclamation, QMessageBox::Warning},
+                                         {Seam::Information, QMessageBox::Information},
+                                         {Seam::None, QMessageBox::NoIcon}}) {
+            QMessageBox::Icon shown = QMessageBox::Critical;
+            QString text;
+            whenUp<QMessageBox>([&](QMessageBox& box) {
+                shown = box.icon();
+                text = box.text();
+                box.accept();
+            });
+            QtMessageBox().show(nullptr, "t", "a\rb\r\nc\r\n", icon);
+            QCOMPARE(shown, want);
+            QCOMPARE(text, "a\nb\nc");
+        }
     }
 
     void systemPortOrder()
