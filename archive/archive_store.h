@@ -128,10 +128,6 @@ private:
     std::unique_ptr<Sender> sender_;
 };
 
-// ISO 8601 with milliseconds and the UTC offset, never "Z": 2026-12-07T10:15:02.123+08:00.
-// Empty for an invalid time.
-QString isoTime(const QDateTime& time);
-
 // Exports of one download or one session for analysis. Both return false with `error` set when
 // the file cannot be written, and never leave a partial file behind.
 // CSV: UTF-8 with a byte-order mark, comma separated, times ISO 8601 with the UTC offset.

@@ -43,7 +43,7 @@ QString shownTime(const QDateTime& at)
 QJsonObject downloadJson(const DownloadInfo& d)
 {
     const auto time = [](const QDateTime& at) {
-        return at.isValid() ? QJsonValue(archive::isoTime(at)) : QJsonValue();
+        return at.isValid() ? QJsonValue(isoTime(at)) : QJsonValue();
     };
     return {{QStringLiteral("id"), d.id},
             {QStringLiteral("started"), time(d.started)},

@@ -266,17 +266,6 @@ QString plainNumber(const QString& text)
     return ok ? number : QString();
 }
 
-QString isoTimestamp(const QDateTime& time)
-{
-    const int offset = time.offsetFromUtc();
-    const int minutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) +
-           QStringLiteral("%1%2:%3")
-               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
 LiveReading liveReading(const ReplyFrameBytes& frame)
 {
     const RealtimeValue value = realtimeValue(frame);
@@ -287,7 +276,7 @@ LiveReading liveReading(const ReplyFrameBytes& frame)
 QString watchLine(const QDateTime& at, const LiveReading& reading)
 {
     return QStringLiteral("%1  %2 %3 %4  volt=%5 current=%6 code=%7")
-        .arg(isoTimestamp(at), reading.texts.ground.leftJustified(6),
+        .arg(isoTime(at), reading.texts.ground.leftJustified(6),
              reading.texts.line.leftJustified(6), reading.texts.current.leftJustified(7))
         .arg(reading.rawVolt)
         .arg(reading.rawCurrent)
@@ -296,7 +285,7 @@ QString watchLine(const QDateTime& at, const LiveReading& reading)
 
 QString watchFailureLine(const QDateTime& at, const QString& reason)
 {
-    return CliText::tr("%1  通讯失败：%2").arg(isoTimestamp(at), reason);
+    return CliText::tr("%1  通讯失败：%2").arg(isoTime(at), reason);
 }
 
 QByteArray watchCsvHeader()
@@ -306,7 +295,7 @@ QByteArray watchCsvHeader()
 
 QByteArray watchCsvRow(const QDateTime& at, const LiveReading* reading, const char* status)
 {
-    QStringList fields{isoTimestamp(at), QString::fromLatin1(status)};
+    QStringList fields{isoTime(at), QString::fromLatin1(status)};
     if (reading)
         fields << plainNumber(reading->texts.ground) << plainNumber(reading->texts.line)
                << plainNumber(reading->texts.current) << QString::number(reading->rawVolt)
@@ -334,7 +323,7 @@ QByteArray compact(const QJsonObject& object)
 
 QByteArray watchJsonLine(const QDateTime& at, const LiveReading* reading, const char* status)
 {
-    QJsonObject o{{QStringLiteral("time"), isoTimestamp(at)},
+    QJsonObject o{{QStringLiteral("time"), isoTime(at)},
                   {QStringLiteral("status"), QString::fromLatin1(status)}};
     const bool overRange = reading && reading->texts.ground == OverRangeText;
     o.insert(QStringLiteral("ground_kv"),

@@ -72,9 +72,6 @@ QByteArray historyCsv(const HistoryModel& history, int recordRows);
 // A measurement text as a plain number: "12kV" -> "12", "1.50A" -> "1.50", "NO--" -> "".
 QString plainNumber(const QString& text);
 
-// Local time in ISO 8601 with milliseconds and the UTC offset: 2026-12-07T10:15:02.123+08:00.
-QString isoTimestamp(const QDateTime& time);
-
 // One realtime reply: the panel's texts and the numbers they came from.
 struct LiveReading
 {
@@ -92,7 +89,7 @@ QByteArray watchCsvHeader();
 QByteArray watchCsvRow(const QDateTime& at, const LiveReading* reading, const char* status);
 
 // The JSON forms, for scripts: numbers as numbers, an over-range reading as nulls with
-// "over_range": true, times as isoTimestamp() gives them.
+// "over_range": true, times as isoTime() gives them.
 QByteArray watchJsonLine(const QDateTime& at, const LiveReading* reading, const char* status);
 // read: the records of rows 1..recordRows.
 QByteArray historyJson(const HistoryModel& table, int recordRows, int reported);

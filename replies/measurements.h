@@ -14,8 +14,8 @@ namespace tesvaron {
 struct Measurement
 {
     float groundKv = 0.0f;
-    float lineKv = 0.0f;   // the class as shown; not meaningful when overRange
-    float currentA = 0.0f; // scaled by the current code (tenths, hundredths or whole amperes)
+    float lineKv = 0.0f;    // the class as shown; not meaningful when overRange
+    float currentA = 0.0f;  // scaled by the current code (tenths, hundredths or whole amperes)
     bool overRange = false; // realtime only: from 600 kV all three read "NO--"
     MeasureTexts texts;
 };
@@ -33,6 +33,10 @@ struct RealtimeSample
     QDateTime at; // local time, with its offset
     Measurement value;
 };
+
+// ISO 8601 with milliseconds and the UTC offset, never "Z": 2026-12-07T10:15:02.123+08:00,
+// as measurement times are written in files and for scripts. Empty for an invalid time.
+QString isoTime(const QDateTime& time);
 
 // Where the instrument answers.
 struct PortInfo
