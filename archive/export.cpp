@@ -4,7 +4,6 @@
 #include "output/workbook_file.h"
 
 #include <charconv>
-#include <cstdlib>
 #include <variant>
 #include <vector>
 #include <xlsxwriter.h>
