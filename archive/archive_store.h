@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QList>
+#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -68,7 +69,11 @@ class Store : public QObject, public MeasurementListener
 {
     Q_OBJECT
 public:
-    explicit Store(const Location& location, QObject* parent = nullptr);
+    // One program at a time writes: a writer holds the archive's lock file for as long as it
+    // runs, and a second writer (tesvaron-cli beside the window) files nothing and says why.
+    enum class Access { Write, Read };
+    explicit Store(const Location& location, Access access = Access::Write,
+                   QObject* parent = nullptr);
     ~Store() override;
 
     bool isAvailable() const;
@@ -115,7 +120,10 @@ private:
     bool writable();
     void fail(const QString& what);
 
+    bool claim();
+
     std::unique_ptr<Database> db_;
+    std::unique_ptr<QLockFile> writer_;
     Location location_;
     QString error_;
     bool told_ = false;

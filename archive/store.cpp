@@ -160,8 +160,11 @@ private:
     std::atomic<bool> queued_{false};
 };
 
-Store::Store(const Location& location, QObject* parent) : QObject(parent), location_(location)
+Store::Store(const Location& location, Access access, QObject* parent)
+    : QObject(parent), location_(location)
 {
+    if (access == Access::Write) writer_ = std::make_unique<QLockFile>(location.database + ".lock");
+    if (!claim()) return;
     db_ = Database::openLocal(location.database, &error_);
     if (!location.server.isEmpty()) sender_ = std::make_unique<Sender>(location);
 }
@@ -225,9 +228,30 @@ void Store::fail(const QString& what)
 
 // A database that failed is tried again when a new download or session starts; the user hears
 // of it only once.
+// The writer's lock, taken at once or not at all: a lock whose program has ended is taken over.
+bool Store::claim()
+{
+    if (!writer_ || writer_->isLocked()) return true;
+    QDir().mkpath(QFileInfo(location_.database).absolutePath());
+    if (writer_->tryLock(0)) return true;
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    writer_->getLockInfo(&pid, &host, &program);
+    error_ = writer_->error() == QLockFile::LockFailedError
+                 ? QStringLiteral("另一个程序（%1，PID %2）正在写入档案").arg(program).arg(pid)
+                 : QStringLiteral("无法创建 %1")
+                       .arg(QDir::toNativeSeparators(location_.database + QStringLiteral(".lock")));
+    return false;
+}
+
 bool Store::writable()
 {
     if (db_) return true;
+    if (!claim()) {
+        fail(error_);
+        return false;
+    }
     db_ = Database::openLocal(location_.database, &error_);
     if (!db_) fail(error_);
     return db_ != nullptr;

@@ -180,7 +180,7 @@ Outcome runArchive(const QStringList& args)
         complain(a.error + CliText::tr("（见 tesvaron-cli archive --help）"));
         return Outcome::Usage;
     }
-    const archive::Store store(archive::defaultLocation());
+    const archive::Store store(archive::defaultLocation(), archive::Store::Access::Read);
     if (!store.isAvailable()) {
         complain(CliText::tr("无法打开档案 %1：%2").arg(store.whereFiled(), store.lastError()));
         return Outcome::FileError;

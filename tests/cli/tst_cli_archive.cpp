@@ -122,6 +122,13 @@ private slots:
         for (const QStringList& args :
              {read, watch, read + QStringList{"--no-archive"}, watch + QStringList{"--no-archive"}})
             QCOMPARE(live.run(args), 0);
+        {
+            // While another program writes, read says why once and files nothing; list reads.
+            const archive::Store window(archive::defaultLocation());
+            QCOMPARE(live.run(read), 0);
+            QCOMPARE(QString(live.cli.readAllStandardError()).count("正在写入档案"), 1);
+            QCOMPARE(live.run({"archive", "list"}), 0);
+        }
         const archive::Store store(archive::defaultLocation());
         const auto filed = store.lastDownload();
         QVERIFY(filed && filed->complete && filed->port == "COM4" && store.downloads().size() == 3);
