@@ -10,13 +10,13 @@
 
 namespace tesvaron {
 
-QDialog* showUserGuide(QWidget* parent)
+void showUserGuide(QWidget* parent)
 {
     static const QString Name = QStringLiteral("UserGuide");
     if (auto* open = parent->findChild<QDialog*>(Name)) {
         open->raise();
         open->activateWindow();
-        return open;
+        return;
     }
     auto* dialog = new QDialog(parent);
     dialog->setObjectName(Name);
@@ -41,7 +41,6 @@ QDialog* showUserGuide(QWidget* parent)
     const QSize room = screen ? screen->availableGeometry().size() * 9 / 10 : QSize(640, 720);
     dialog->resize(std::min(640, room.width()), std::min(720, room.height()));
     dialog->show();
-    return dialog;
 }
 
 } // namespace tesvaron

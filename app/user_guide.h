@@ -1,13 +1,12 @@
 #pragma once
 // The user guide: a short Chinese text shipped inside the program, in a text browser.
 
-class QDialog;
 class QWidget;
 
 namespace tesvaron {
 
 // Opens the guide beside `parent`, or raises it when it is open already. Not modal: the window
 // stays usable while the guide is read.
-QDialog* showUserGuide(QWidget* parent);
+void showUserGuide(QWidget* parent);
 
 } // namespace tesvaron

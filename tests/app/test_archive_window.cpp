@@ -9,6 +9,7 @@
 #include "tests/support/rig.h"
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -256,7 +257,7 @@ private slots:
         ReportDialog d(start);
         QCOMPARE(d.edits[3]->text(), "N5");
         d.edits[1]->setText("线");
-        d.accept();
+        d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         QVERIFY(d.result() != QDialog::Accepted);
         QCOMPARE(d.missing->text(), QString::fromUtf8("请填写：检测人"));
         d.edits[5]->setText("李");
