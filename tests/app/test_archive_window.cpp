@@ -132,6 +132,7 @@ private slots:
         QCOMPARE(cells(w.downloads, 0), "2026-12-07 10:30:00 COM3 12 中断（12/22）");
         QCOMPARE(cells(w.downloads, 1), "2026-12-05 09:00:00 COM3 3 完整");
         QVERIFY(w.tabs->widget(0)->isAncestorOf(w.downloads) && w.records->rowCount() == 12);
+        QCOMPARE(w.records->horizontalHeaderItem(1)->text(), "对地电压 (kV)");
         QCOMPARE(cells(w.records, 11), "12 18 35 1.2"); // 18 kV, the unit in the header
         QVERIFY(w.records->item(11, 3)->textAlignment() & Qt::AlignRight);
         w.tabs->setCurrentIndex(1); // the commands follow the tab's selection

@@ -187,6 +187,8 @@ private slots:
         QVERIFY(none.run({"read", "-o", "x.csv"}) == 1 && none.file("x.csv") == "(missing)");
         QCOMPARE(none.run({"watch", "--port", "COM2"}), 3);
         QCOMPARE(none.run({"watch", "--count", "0"}), 2);
+        QVERIFY(none.run({"--version"}) == 0 && none.cli.readAll().startsWith("tesvaron-cli ") &&
+                none.run({"watch", "--help"}) == 0 && none.cli.readAll().contains("--interval"));
         // Messages follow the locale: Chinese under zh_*, English otherwise.
         for (const auto& [lang, said] :
              {std::pair{"zh_TW.UTF-8", "没有找到仪器：COM1 到 COM16 都没有应答"},
