@@ -77,7 +77,8 @@ public:
     ~Store() override;
 
     bool isAvailable() const;
-    // Emits `unavailable` now when the database could not be opened and nobody was told yet.
+    // Emits `unavailable` now for what nobody was told yet: a database that could not be
+    // opened, a server this build cannot reach (the local database is used alone).
     void reportUnavailable();
     QString lastError() const;
     // Where a download is filed, for the status bar: the database file or the server.
@@ -112,6 +113,7 @@ public:
 
 signals:
     // The first failure of the run, in words for the user; later failures are not repeated.
+    // Also, once, a server this build cannot reach.
     void unavailable(const QString& message);
     void downloadFiled(qint64 id, const QString& where);
     void sampleFiled(qint64 sessionId, const tesvaron::RealtimeSample& sample);
@@ -126,6 +128,7 @@ private:
     std::unique_ptr<QLockFile> writer_;
     Location location_;
     QString error_;
+    QString serverRefused_;
     bool told_ = false;
     bool downloadFiled_ = true;
     qint64 download_ = 0;

@@ -166,7 +166,17 @@ Store::Store(const Location& location, Access access, QObject* parent)
     if (access == Access::Write) writer_ = std::make_unique<QLockFile>(location.database + ".lock");
     if (!claim()) return;
     db_ = Database::openLocal(location.database, &error_);
-    if (!location.server.isEmpty()) sender_ = std::make_unique<Sender>(location);
+    if (location.server.isEmpty()) return;
+    if (QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        sender_ = std::make_unique<Sender>(location);
+        return;
+    }
+    // The Windows build has no PostgreSQL driver: the archive stays on this computer only.
+    const ServerAddress address = parseServerAddress(location.server);
+    serverRefused_ =
+        QStringLiteral("本程序不能连接 PostgreSQL 服务器 %1/%2，测量结果只存入本机档案：%3")
+            .arg(address.host, address.database, QDir::toNativeSeparators(location.database));
+    location_.server.clear();
 }
 
 Store::~Store()
@@ -211,6 +221,7 @@ qint64 Store::currentSession() const
 
 void Store::reportUnavailable()
 {
+    if (!serverRefused_.isEmpty()) emit unavailable(std::exchange(serverRefused_, {}));
     if (!db_) fail(error_);
 }
 

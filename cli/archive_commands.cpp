@@ -180,11 +180,14 @@ Outcome runArchive(const QStringList& args)
         complain(a.error + CliText::tr("（见 tesvaron-cli archive --help）"));
         return Outcome::Usage;
     }
-    const archive::Store store(archive::defaultLocation(), archive::Store::Access::Read);
+    archive::Store store(archive::defaultLocation(), archive::Store::Access::Read);
     if (!store.isAvailable()) {
         complain(CliText::tr("无法打开档案 %1：%2").arg(store.whereFiled(), store.lastError()));
         return Outcome::FileError;
     }
+    // What else the store has to say: a server this build cannot reach.
+    QObject::connect(&store, &archive::Store::unavailable, &complain);
+    store.reportUnavailable();
     if (a.command == QLatin1String("list")) return list(store, a);
 
     bool isNumber = false;

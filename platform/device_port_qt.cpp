@@ -3,7 +3,42 @@
 
 #include <QSerialPort>
 
+#include <windows.h>
+
 namespace tesvaron {
+
+namespace {
+
+// Why an open failed, asked of the system itself: the serial library reports a sharing violation
+// as an unknown error, and a name that opens something other than a serial port (Wine's hidden
+// ports) as a failed setting.
+OpenOutcome systemOpenOutcome(const QString& device)
+{
+    const QString path =
+        device.startsWith(QLatin1String("\\\\.\\")) ? device : QStringLiteral("\\\\.\\") + device;
+    const HANDLE handle =
+        ::CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
+                      0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        switch (::GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return OpenOutcome::NotFound;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return OpenOutcome::InUse;
+        default:
+            return OpenOutcome::Failed;
+        }
+    }
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    const bool serial = ::GetCommState(handle, &settings);
+    ::CloseHandle(handle);
+    return serial ? OpenOutcome::Failed : OpenOutcome::NotFound;
+}
+
+} // namespace
 
 struct DevicePort::State
 {
@@ -49,10 +84,10 @@ OpenOutcome DevicePort::open(const QString& device, Refusal* why)
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         return OpenOutcome::NotFound;
-    case QSerialPort::PermissionError:
+    case QSerialPort::PermissionError: // access denied: another program has it
         return OpenOutcome::InUse;
     default:
-        return OpenOutcome::Failed;
+        return systemOpenOutcome(device);
     }
 }
 

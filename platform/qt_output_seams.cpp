@@ -127,6 +127,10 @@ int QtCommonDialog::ShowPrinter(QWidget* parent, QString* description)
     if (QPrinterInfo::availablePrinters().isEmpty()) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdfFallbackPath(QDateTime::currentDateTime()));
+#ifdef Q_OS_WIN
+        // Windows's own print dialog serves installed printers only and refuses a PDF file.
+        return 0;
+#endif
     }
 
     QPrintDialog dialog(&printer, parent);

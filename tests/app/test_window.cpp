@@ -245,7 +245,8 @@ private slots:
         for (const HistoryRow& row : rows)
             QCOMPARE(rig.row(row.no), (QStringList{row.value.texts.ground, row.value.texts.line,
                                                    row.value.texts.current}));
-        QVERIFY(rig.form->StatusPanels[1]->text().contains(dir.filePath("archive.sqlite")));
+        QVERIFY(rig.form->StatusPanels[1]->text().contains(
+            QDir::toNativeSeparators(dir.filePath("archive.sqlite"))));
         QVERIFY(store.currentSession() > 0);
         rig.form->Button_close->click(); // filed: nothing to ask
         QVERIFY(rig.boxes->asked.isEmpty() && !rig.form->Timer_date->Enabled());
@@ -646,6 +647,7 @@ private slots:
         if (qEnvironmentVariableIsSet("TESVARON_UPDATE_GOLDEN")) QVERIFY(shot.save(golden));
         const QImage want = QImage(golden).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(shot.size(), want.size());
+        if (QSysInfo::kernelType() == "winnt") QSKIP("the pictures are the Linux build's glyphs");
         int differing = 0; // anti-aliasing may move a little; a pixel's shift of a widget may not
         for (int y = 0; y < shot.height(); ++y)
             for (int x = 0; x < shot.width(); ++x) {
@@ -761,7 +763,7 @@ private slots:
         out->under = "out.jpg/";
         out->chooseIndex = 2;
         f.Button_save->click();
-        QCOMPARE(rig.boxes->shown.join('|').count("out.jpg/out.txt"), 1);
+        QCOMPARE(rig.boxes->shown.join('|').count(QDir::toNativeSeparators("out.jpg/out.txt")), 1);
     }
 };
 

@@ -60,7 +60,7 @@ private slots:
         });
         QCOMPARE(dialog.ShowSave(nullptr), 0);
         QCOMPARE(opened, "excel格式 (*.xls)");
-        QCOMPARE(dialog.FileName, dir.filePath("历史记录-1.txt"));
+        QCOMPARE(dialog.FileName, QDir::toNativeSeparators(dir.filePath("历史记录-1.txt")));
         QCOMPARE(dialog.FilterIndex, 1);
         whenUp<QFileDialog>([](QFileDialog& d) { d.reject(); });
         QCOMPARE(dialog.ShowSave(nullptr), CommonDialog::CancelErrorNumber);
@@ -88,6 +88,11 @@ private slots:
             d.reject();
         });
         QString why;
+#ifdef Q_OS_WIN // without a printer, no dialog (the system's own, which no test can answer)
+        QCOMPARE(dialog.ShowPrinter(nullptr, &why), 0);
+        QVERIFY(printer.device().outputFileName().startsWith(defaultSaveFolder()));
+        return;
+#endif
         QCOMPARE(dialog.ShowPrinter(nullptr, &why), CommonDialog::CancelErrorNumber);
         QVERIFY(!ranges);
         if (QPrinterInfo::availablePrinters().isEmpty()) QVERIFY(path.startsWith(home.path()));
@@ -112,6 +117,7 @@ private slots:
                                {PrintItem::Text, row == 7 ? "pushed" : "35kV"}});
         QVERIFY(printer.EndDoc(nullptr));
         QCOMPARE(printer.outputFile(), dir.filePath("p.pdf")); // named in the window's status bar
+        if (QSysInfo::kernelType() == "winnt") QSKIP("Wine runs no poppler tools for us");
         QProcess text;
         text.start("pdftotext", {"-bbox", dir.filePath("p.pdf"), "-"});
         QVERIFY(text.waitForFinished());
