@@ -141,7 +141,6 @@ private slots:
         Form1& f = *rig.form;
         QVERIFY(!f.Button_read->isEnabled() && !f.menuread->isEnabled());
         QVERIFY(!f.Button_clear->isEnabled() && f.menuclear->isEnabled());
-        QVERIFY(f.Button_save->isEnabled() && f.Button_print->isEnabled());
         QCOMPARE(f.DataGrid->TextMatrix(0, 2), "    线电压  ");
         QCOMPARE(f.DataGrid->TextMatrix(99, 0), "99");
         QVERIFY(!f.StatusPanels[0]->text().isEmpty() && f.StatusPanels[2]->text() != "time");
@@ -173,7 +172,6 @@ private slots:
         const MeasureTexts t = realtimeTexts(live.voltage, live.current, live.code);
         QCOMPARE(rig.form->Lab_value_ll->text() + rig.form->Lab_value_a->text(),
                  t.line + t.current);
-        QVERIFY(rig.form->Lab_value_lg->isEnabled());
         QCOMPARE(rig.form->LinkState, LinkCode::ReplyOk);
         QCOMPARE(rig.form->Lab_rtsta->text(), "通讯成功");
     }
@@ -729,7 +727,8 @@ private slots:
         // gets the chosen type's appended. The status bar names the file for 10 s.
         out->typed = "报告.xlsx";
         f.Button_save->click(); // the text type is chosen
-        QVERIFY(fileBytes(out->dir.filePath("报告.xlsx")).startsWith("PK"));
+        QVERIFY(fileBytes(out->dir.filePath("报告.xlsx")).startsWith("PK") &&
+                f.StatusPanels[1]->text().endsWith("报告.xlsx"));
         out->typed = "报告.doc";
         f.Button_save->click();
         QVERIFY(
@@ -764,6 +763,9 @@ private slots:
         out->chooseIndex = 2;
         f.Button_save->click();
         QCOMPARE(rig.boxes->shown.join('|').count(QDir::toNativeSeparators("out.jpg/out.txt")), 1);
+        out->cancel = true; // cancelled: nothing printed or saved; the last print is still named
+        out->printed.clear(), f.Button_print->click(), f.Button_save->click();
+        QVERIFY(out->printed.isEmpty() && f.StatusPanels[1]->text().endsWith("打印.pdf"));
     }
 };
 
