@@ -14,9 +14,11 @@ root=$PWD
 out=$root/build-windows
 tests=false
 [ "${1:-}" = "--tests" ] && tests=true
+fonts=() # the offscreen suites read the host's fonts under Wine
+$tests && fonts=(fonts-noto-cjk fonts-dejavu-core)
 bash scripts/setup.sh cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 nsis \
-  qt6-translations-l10n xz-utils
+  qt6-translations-l10n xz-utils "${fonts[@]}"
 mkdir -p "$out"
 
 # ---- The SDK: given as a folder, as a tarball (unpacked once per tarball), or built ----------
