@@ -239,12 +239,15 @@ void Store::fail(const QString& what)
 
 // A database that failed is tried again when a new download or session starts; the user hears
 // of it only once.
-// The writer's lock, taken at once or not at all: a lock whose program has ended is taken over.
+// The writer's lock, taken at once or not at all.
 bool Store::claim()
 {
     if (!writer_ || writer_->isLocked()) return true;
     QDir().mkpath(QFileInfo(location_.database).absolutePath());
-    if (writer_->tryLock(0)) return true;
+    // A lock nobody holds open is left by a program that ended; taking it over is safe, as the
+    // system refuses to remove one that a running writer holds (flock, or its open handle on
+    // Windows), whatever the process ID in it says.
+    if (writer_->tryLock(0) || (writer_->removeStaleLockFile() && writer_->tryLock(0))) return true;
     qint64 pid = 0;
     QString host;
     QString program;
