@@ -139,26 +139,26 @@ private slots:
         QVERIFY(!w.removeButton->isEnabled() && !w.trendButton->isEnabled());
         w.tabs->setCurrentIndex(0);
 
-        w.exportSelected("csv");
+        w.csvButton->click();
         QFile csv(dir.filePath("下载-20261207-103000.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QVERIFY(csv.readAll().startsWith("\xEF\xBB\xBF"));
-        w.reportSelected();
+        w.reportButton->click();
         QCOMPARE(answers->offered.date, "2026-12-07");
         QCOMPARE(loadReportFields(answers->settings()).operatorName, "王强");
 
         // Delete asks first; No keeps the download. The one still being filed stays.
         w.downloads->selectRow(1);
-        w.removeSelected();
+        w.removeButton->click();
         QCOMPARE(answers->asked.size(), 1);
         QVERIFY(answers->asked[0].contains("3 条记录"));
         QCOMPARE(w.downloads->rowCount(), 2);
         answers->yes = true;
-        w.removeSelected();
+        w.removeButton->click();
         QCOMPARE(store.downloads().size(), 1);
         QCOMPARE(w.downloads->rowCount(), 1);
         w.downloads->selectRow(0);
-        w.removeSelected();
+        w.removeButton->click();
         QCOMPARE(answers->asked.size(), 2);
         QCOMPARE(answers->told, QStringList{"正在记录的下载不能删除。"});
         QCOMPARE(store.downloads().size(), 1);
@@ -181,12 +181,12 @@ private slots:
                      .hasMatch(),
                  qPrintable(session));
         w.sessions->selectRow(0);
-        w.trendSelected();
+        w.trendButton->click();
         QVERIFY(trend.isVisible());
         QCOMPARE(trend.chart->samples().size(), 40);
         QCOMPARE(trend.chart->drawn().ground.size(), 1);
         QCOMPARE(trend.chart->drawn().maxGround, 12.0f);
-        w.exportSelected("xlsx");
+        w.xlsxButton->click();
         QCOMPARE(QDir(dir.path()).entryList({"实时-*.xlsx"}).size(), 1);
         QCOMPARE(answers->filters.first() + answers->filters.last(),
                  "CSV 文件 (*.csv)Excel 工作簿 (*.xlsx)");
@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(trend.chart->drawn().overRange.size(), 1);
         QCOMPARE(trend.chart->drawn().ground.size(), 3); // lost, over range: three runs
 
-        trend.report();
+        trend.reportButton->click();
         if (QSysInfo::kernelType() == "winnt") QSKIP("Wine runs no poppler tools for us");
         const QString text = pdfText(dir.filePath("检测报告-20261207-090500.pdf"));
         QVERIFY2(text.contains(QString::fromUtf8("读数：200 个，超量程 1 个")), qPrintable(text));
