@@ -184,6 +184,7 @@ public:
     void RealSave();
     void HistorySave();
     void ExcelExport(const QString& fileName);
+    bool endSave(bool saved, const QString& fileName, const QString& error);
     void Button_print_Click();
 
     // Sizes the window to its screen's free area and centres it there.

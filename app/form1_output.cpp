@@ -114,10 +114,7 @@ void Form1::RealSave()
         const QByteArray text = realtimeTextFile(values.ground, values.line, values.current);
         saved = writeFileAtomically(fileName, text, &error);
     }
-    if (saved)
-        showNotice(savedNotice(fileName));
-    else
-        showSaveFailure(*messageBox_, this, fileName, error);
+    endSave(saved, fileName, error);
 }
 
 void Form1::HistorySave()
@@ -134,11 +131,8 @@ void Form1::HistorySave()
     if (name.type == 1) {
         const QByteArray text = historyTextFile(history_);
         QString error;
-        if (writeFileAtomically(name.fileName, text, &error)) {
+        if (endSave(writeFileAtomically(name.fileName, text, &error), name.fileName, error))
             unsavedDownload_ = false;
-            showNotice(savedNotice(name.fileName));
-        } else
-            showSaveFailure(*messageBox_, this, name.fileName, error);
     } else {
         ExcelExport(name.fileName);
     }
@@ -148,11 +142,20 @@ void Form1::HistorySave()
 void Form1::ExcelExport(const QString& fileName)
 {
     QString error;
-    if (writeWorkbookFile(QDir::fromNativeSeparators(fileName), historySheet(history_), &error)) {
+    if (endSave(
+            writeWorkbookFile(QDir::fromNativeSeparators(fileName), historySheet(history_), &error),
+            fileName, error))
         unsavedDownload_ = false;
+}
+
+// Says how a save went: the written file's full path in the status bar, or the failure's box.
+bool Form1::endSave(bool saved, const QString& fileName, const QString& error)
+{
+    if (saved)
         showNotice(savedNotice(fileName));
-    } else
+    else
         showSaveFailure(*messageBox_, this, fileName, error);
+    return saved;
 }
 
 namespace {
