@@ -61,6 +61,8 @@ private slots:
     void layouts()
     {
         QCOMPARE(plainNumber("NO--") + plainNumber("1.50A") + plainNumber("9.9kV"), "1.509.9");
+        QCOMPARE(progressBar(7, 25) + progressBar(0, 0), "[########----------------------]  7/25"
+                                                         "[##############################]  0/0");
         const QDateTime at(QDate(2026, 12, 7), QTime(10, 15, 2, 123), QTimeZone(-19800));
         const auto hex = [](const char* text) { return QByteArray::fromHex(text); };
         ReplyFrameBytes frame{};
@@ -211,6 +213,39 @@ private slots:
                 refusing.run(read + QStringList{"d.txt"}) == 3);
         QVERIFY(QFileInfo(refusing.dir.filePath("d.txt/inside")).isDir());
         QCOMPARE(refusing.run(read + QStringList{"missing/h.txt"}), 3);
+    }
+
+    // What a line that answers wrongly or not at all makes of each command, in Chinese.
+    void lineFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("said"); // standard output, then standard error
+        const auto row = [](const char* args, const char* fault, const char* said) {
+            QTest::newRow(args) << fault << said;
+        };
+        row("find", "badcs", "|tesvaron-cli: COM5 的回复校验错误\n");
+        row("find --json", "silence", "|tesvaron-cli: COM5 没有应答\n");
+        row("watch --count 2 --interval 0.2", "badcs",
+            "通讯失败：校验错误\n通讯失败：校验错误\n|tesvaron-cli: COM5 没有应答\n");
+        row("watch --count 1 --json", "f1@realtime", R"("status":"refused",)");
+        row("watch --count 1 --csv -", "silence", ",no_reply,,,,,,\n|");
+    }
+    void lineFaults()
+    {
+        QFETCH(QString, fault);
+        const Bench bench({"--com", "5", "--fault", fault});
+        QProcessEnvironment env = bench.env;
+        env.remove("LANGUAGE"), env.insert("LC_ALL", "zh_CN.UTF-8");
+        bench.cli.setProcessEnvironment(env);
+        const QStringList args = QString(QTest::currentDataTag()).split(' ');
+        QCOMPARE(bench.run(args + QStringList{"--port", "COM5"}), 1);
+        // Times in front and the pty's name are left out: what is said about them counts.
+        static const QRegularExpression varying("^\\S+  | \\(/dev/pts/\\d+\\)",
+                                                QRegularExpression::MultilineOption);
+        const QString out = bench.cli.readAllStandardOutput();
+        const QString all = QString(out + '|' + bench.cli.readAllStandardError()).remove(varying);
+        QFETCH(QString, said);
+        QVERIFY2(all.contains(said), qPrintable(all));
     }
 
     // A port the user may not open: the search names it with the hint --port gives.
