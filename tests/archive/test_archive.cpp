@@ -70,6 +70,20 @@ void fileDownload(Store& store, int blocks, bool end)
     if (end) store.downloadEnded({true, 25, blocks * 10, shanghai("2026-12-07T10:15:09+08:00")});
 }
 
+// A download as one line: start, end, port, device, reported, read, whether complete.
+QString facts(const std::optional<DownloadInfo>& d)
+{
+    return !d ? "none"
+              : QStringList{d->started.toString(Qt::ISODateWithMs),
+                            d->ended.toString(Qt::ISODateWithMs),
+                            d->port,
+                            d->device,
+                            QString::number(d->reported),
+                            QString::number(d->rowsRead),
+                            d->complete ? "complete" : "cut"}
+                    .join(' ');
+}
+
 int userVersion(const QString& path)
 {
     QString error;
@@ -118,11 +132,9 @@ private slots:
         Store store({old, {}});
         QVERIFY(store.isAvailable());
         QCOMPARE(userVersion(old), 2);
-        const auto d = store.download(7);
-        QVERIFY(d.has_value());
-        QCOMPARE(d->started.toString(Qt::ISODateWithMs), "2026-03-01T09:02:03.004+08:00");
-        QCOMPARE(d->reported, 12);
-        QVERIFY(d->complete);
+        QCOMPARE(facts(store.download(7)),
+                 "2026-03-01T09:02:03.004+08:00 "
+                 "2026-03-01T09:02:09.000+08:00 COM2 /dev/ttyUSB1 12 1 complete");
         const QList<HistoryRow> rows = store.records(7);
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].value.groundKv, 32.7f);
@@ -153,32 +165,23 @@ private slots:
         const qint64 session = store.currentSession();
         store.instrumentLost();
 
-        const auto d = store.lastDownload();
-        QVERIFY(d.has_value());
-        QCOMPARE(d->started.toString(Qt::ISODateWithMs), "2026-12-07T10:15:02.123+08:00");
-        QCOMPARE(d->ended.toString(Qt::ISODate), "2026-12-07T10:15:09+08:00");
-        QCOMPARE(d->port + d->device, "COM3/dev/ttyUSB0");
-        QCOMPARE(d->reported, 25);
-        QCOMPARE(d->rowsRead, 30);
-        QVERIFY(d->complete);
-        const QList<HistoryRow> rows = store.records(d->id);
-        QCOMPARE(rows.size(), 30);
-        QCOMPARE(rows[29].no, 30);
-        QCOMPARE(rows[29].value.groundKv, 3.0f);
-        QCOMPARE(rows[29].value.currentA, 0.3f);
-        QCOMPARE(rows[29].value.texts.line, "0.3kV");
+        QCOMPARE(facts(store.lastDownload()),
+                 "2026-12-07T10:15:02.123+08:00 "
+                 "2026-12-07T10:15:09.000+08:00 COM3 /dev/ttyUSB0 25 30 complete");
+        const QList<HistoryRow> rows = store.records(store.lastDownload()->id);
+        QVERIFY(rows.size() == 30 && rows[29].no == 30 && rows[29].value.texts.line == "0.3kV");
+        QVERIFY(qFuzzyCompare(rows[29].value.groundKv, 3.0f) &&
+                qFuzzyCompare(rows[29].value.currentA, 0.3f));
 
         const auto s = store.session(session);
-        QVERIFY(s.has_value() && s->ended.isValid());
-        QCOMPARE(s->samples, 3);
+        QVERIFY(s.has_value() && s->ended.isValid() && s->samples == 3);
         const QList<RealtimeSample> back = store.samples(session);
         QCOMPARE(back.size(), 3);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(back[i].at, samples[i].at);
-            QCOMPARE(back[i].at.offsetFromUtc(), 8 * 3600);
-            QCOMPARE(back[i].value.groundKv, samples[i].value.groundKv);
-            QCOMPARE(back[i].value.overRange, samples[i].value.overRange);
-            QCOMPARE(back[i].value.texts.ground, samples[i].value.texts.ground);
+            const Measurement &was = samples[i].value, &is = back[i].value;
+            QVERIFY(back[i].at == samples[i].at && back[i].at.offsetFromUtc() == 8 * 3600);
+            QVERIFY(is.groundKv == was.groundKv && is.overRange == was.overRange &&
+                    is.texts.ground == was.texts.ground);
         }
         QCOMPARE(back[2].value.currentA, 1.23f);
         QCOMPARE(store.samples(session, samples[1].at).size(), 2);
@@ -210,13 +213,9 @@ private slots:
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
         Store store({db, {}});
-        const auto d = store.lastDownload();
-        QVERIFY(d.has_value());
-        QVERIFY(!d->complete);
-        QVERIFY(!d->ended.isValid());
-        QCOMPARE(d->rowsRead, 20);
-        QCOMPARE(d->reported, 25);
-        QCOMPARE(store.records(d->id).size(), 20);
+        QCOMPARE(facts(store.lastDownload()),
+                 "2026-12-07T10:15:02.123+08:00  COM3 /dev/ttyUSB0 25 20 cut");
+        QCOMPARE(store.records(store.lastDownload()->id).size(), 20);
     }
 
     void unwritableDatabaseSaysSoOnce_data()

@@ -29,7 +29,6 @@ private slots:
         qputenv("XDG_DATA_HOME", bench.dir.filePath("data").toUtf8());
         qputenv("TZ", "Asia/Shanghai");
         bench.env.insert("TZ", "Asia/Shanghai");
-        bench.env.insert("LANG", "zh_CN.UTF-8");
         bench.cli.setProcessEnvironment(bench.env);
         archive::Store store(archive::defaultLocation());
         const auto at = [](const char* t) { return QDateTime::fromString(t, Qt::ISODate); };

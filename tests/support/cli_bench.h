@@ -19,6 +19,7 @@ struct Bench
     {
         env.insert("TESVARON_PORTS", dir.path());
         env.insert("XDG_DATA_HOME", dir.filePath("data")); // the archive read and watch file into
+        env.insert("LC_ALL", "zh_CN.UTF-8"), env.remove("LANGUAGE"); // as its users have it
         for (int com = 1; com <= 16; ++com)
             QFile::link(dir.filePath("absent"), dir.filePath(QString("COM%1").arg(com)));
         sim.setProcessEnvironment(env), cli.setProcessEnvironment(env);

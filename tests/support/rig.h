@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMap>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QToolButton>
 #include <functional>
@@ -175,5 +176,24 @@ struct Rig
         return {t.ground, t.line, t.current};
     }
 };
+
+// Whether the widget looks as golden/<name>.png, but for what anti-aliasing moves (Windows draws
+// other glyphs: there only the size counts). TESVARON_UPDATE_GOLDEN writes the picture instead.
+inline bool looksAsGolden(QWidget& widget, const QString& name)
+{
+    const QImage shot = widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QString golden = qEnvironmentVariable("TESVARON_TEST_DATA") + "/golden/" + name + ".png";
+    if (qEnvironmentVariableIsSet("TESVARON_UPDATE_GOLDEN")) shot.save(golden);
+    const QImage want = QImage(golden).convertToFormat(QImage::Format_RGB32);
+    int differing = 0;
+    for (int y = 0; QSysInfo::kernelType() != "winnt" && y < shot.height(); ++y)
+        for (int x = 0; x < shot.width() && shot.size() == want.size(); ++x) {
+            const QRgb a = shot.pixel(x, y), b = want.pixel(x, y);
+            differing += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                   std::abs(qBlue(a) - qBlue(b))}) > 48;
+        }
+    qInfo("%s: %d pixels differ", qPrintable(name), differing);
+    return shot.size() == want.size() && differing <= 8;
+}
 
 } // namespace tesvaron::test
