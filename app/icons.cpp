@@ -1,7 +1,6 @@
 #include "app/icons.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <functional>
 
@@ -34,21 +33,6 @@ QIcon twoSizes(const Draw& draw)
     return icon;
 }
 
-void bolt(QPainter& p, qreal s, const QColor& colour)
-{
-    QPainterPath path;
-    path.moveTo(0.58 * s, 0.04 * s);
-    path.lineTo(0.22 * s, 0.56 * s);
-    path.lineTo(0.46 * s, 0.56 * s);
-    path.lineTo(0.36 * s, 0.96 * s);
-    path.lineTo(0.80 * s, 0.40 * s);
-    path.lineTo(0.54 * s, 0.40 * s);
-    path.closeSubpath();
-    p.setPen(QPen(colour.darker(160), s / 32));
-    p.setBrush(colour);
-    p.drawPath(path);
-}
-
 } // namespace
 
 QIcon window()
@@ -59,14 +43,7 @@ QIcon window()
         const QPixmap picture(QStringLiteral(":/tesvaron/%1x%1/apps/tesvaron.png").arg(side));
         if (!picture.isNull()) icon.addPixmap(picture);
     }
-    if (!icon.isNull()) return icon;
-    // a build without the packaging folder's resource still gets a recognisable icon
-    return single(32, [](QPainter& p, qreal s) {
-        p.setPen(QPen(QColor(20, 60, 140), 2));
-        p.setBrush(QColor(225, 235, 250));
-        p.drawEllipse(QRectF(1, 1, s - 2, s - 2));
-        bolt(p, s, QColor(250, 200, 20));
-    });
+    return icon;
 }
 
 QIcon read()

@@ -141,8 +141,10 @@ private slots:
         Form1& f = *rig.form;
         QVERIFY(!f.Button_read->isEnabled() && !f.menuread->isEnabled());
         QVERIFY(!f.Button_clear->isEnabled() && f.menuclear->isEnabled());
-        QCOMPARE(f.DataGrid->TextMatrix(0, 2), "    线电压  ");
         QCOMPARE(f.DataGrid->TextMatrix(99, 0), "99");
+        QLabel icon; // the window's own icon, as the task bar shows it
+        icon.setPixmap(f.windowIcon().pixmap(32));
+        QVERIFY(looksAsGolden(icon, "window-icon"));
         QVERIFY(!f.StatusPanels[0]->text().isEmpty() && f.StatusPanels[2]->text() != "time");
     }
 
