@@ -71,17 +71,9 @@ void enable(QAction* action, bool on)
 {
     action->setEnabled(on);
 }
-void enable(QMenu* menu, bool on)
-{
-    menu->menuAction()->setEnabled(on);
-}
 void enable(PeriodicTimer* timer, bool on)
 {
     timer->setEnabled(on);
-}
-bool isEnabled(QMenu* menu)
-{
-    return menu->menuAction()->isEnabled();
 }
 
 Form1::Form1(Form1Seams seams, QWidget* parent)

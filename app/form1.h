@@ -273,11 +273,9 @@ template <typename Call> void Form1::announce(Call call)
             call(*listener);
 }
 
-// Enables or disables a command widget, a menu (its entry in the menu bar) or a timer.
+// Enables or disables a command widget, a menu item or a timer.
 void enable(QWidget* widget, bool on);
 void enable(QAction* action, bool on);
-void enable(QMenu* menu, bool on);
 void enable(PeriodicTimer* timer, bool on);
-bool isEnabled(QMenu* menu);
 
 } // namespace tesvaron
