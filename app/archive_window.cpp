@@ -193,7 +193,7 @@ void ArchiveWindow::reload()
 void ArchiveWindow::showRecords()
 {
     const qint64 id = selectedId(downloads);
-    const QList<HistoryRow> rows = id && store_ ? store_->records(id) : QList<HistoryRow>{};
+    const QList<HistoryRow> rows = id ? store_->records(id) : QList<HistoryRow>{};
     records->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
         const MeasureTexts& t = rows[r].value.texts;

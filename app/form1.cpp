@@ -194,7 +194,6 @@ void Form1::buildWidgets()
         button->setToolTip(b.toolTip);
         *b.field = button;
     }
-    Button_clear->setEnabled(false);
 
     LabComsta = label(client, QStringLiteral("串口状态"), {656, 512, 97, 25}, songFont(12, false));
     // "COM16已打开" is the longest caption: room for it up to the window's edge, where the

@@ -97,12 +97,12 @@ QMap<int, QString> portLinks()
     const QString folder = portLinkFolder(&refusal);
     if (folder.isEmpty()) {
         tellOnce(refusal);
-        return links;
+        return {};
     }
     bool missing = false;
     const QString fault = privateFolderFault(folder, &missing);
     if (!fault.isEmpty()) tellOnce(folderRefusal(folder, fault));
-    if (!fault.isEmpty() || missing) return links;
+    if (!fault.isEmpty() || missing) return {};
     const QDir dir(folder);
     for (int number = FirstComNumber; number <= LastComNumber; ++number) {
         const QString path = dir.absoluteFilePath(QStringLiteral("COM%1").arg(number));

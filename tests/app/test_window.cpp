@@ -257,6 +257,7 @@ private slots:
         archive::Store broken({dir.filePath("file/archive.sqlite"), {}});
         Rig other(records(11));
         other.form->attachArchive(&broken);
+        QCOMPARE(other.boxes->shown.filter("档案").size(), 1); // at once, before any download
         QVERIFY(other.found() && other.download() && other.download());
         QCOMPARE(other.boxes->shown.filter("档案").size(), 1);
         QCOMPARE(other.row(11), other.recordRow(10));
