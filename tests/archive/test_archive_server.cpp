@@ -42,8 +42,7 @@ class TestArchiveServer : public QObject
     // The server runs as an ordinary user: PostgreSQL refuses root.
     bool pg(const QStringList& args)
     {
-        QStringList command{postgresBin() + "/" + args.first()};
-        command += args.mid(1);
+        QStringList command = QStringList{postgresBin() + "/" + args.first()} + args.mid(1);
         if (::getuid() == 0) command = QStringList{"-u", "nobody", "--"} + command;
         QProcess p;
         p.setProcessChannelMode(QProcess::MergedChannels);
@@ -102,8 +101,7 @@ private slots:
         }
         ServerSync::Result first = sync.push();
         QVERIFY2(first.reached, qPrintable(first.error));
-        QCOMPARE(first.rows, 710);
-        QCOMPARE(first.waiting, 0);
+        QCOMPARE(std::pair(first.rows, first.waiting), std::pair(710, 0));
 
         // Away: the rest of the download and more readings wait here.
         QVERIFY(stop());
@@ -116,22 +114,19 @@ private slots:
                        " 'c' FROM downloads"));
         QVERIFY(q.exec("UPDATE downloads SET complete = 1, rows_read = 11, pending = pending + 1"));
         const ServerSync::Result away = sync.push();
-        QVERIFY(!away.reached);
-        QVERIFY(!away.error.isEmpty());
+        QVERIFY(!away.reached && !away.error.isEmpty());
         QCOMPARE(away.waiting, 1);
 
         QVERIFY(start());
         const ServerSync::Result back = sync.push();
         QVERIFY2(back.reached, qPrintable(back.error));
-        QCOMPARE(back.rows, 1);
-        QCOMPARE(back.waiting, 0);
+        QCOMPARE(std::pair(back.rows, back.waiting), std::pair(1, 0));
         qInfo("queue: %d rows first push, %d waiting while away, %d sent when back", first.rows,
               away.waiting, back.rows);
 
         // A program killed after the server took the rows but before they were marked here
         // offers them again: the server keeps one of each.
-        QVERIFY(q.exec("UPDATE records SET sent = 0"));
-        QVERIFY(q.exec("UPDATE samples SET sent = 0"));
+        QVERIFY(q.exec("UPDATE records SET sent = 0") && q.exec("UPDATE samples SET sent = 0"));
         QVERIFY(q.exec("UPDATE downloads SET pending = 1"));
         QCOMPARE(sync.push().waiting, 0);
         db.close();
@@ -150,9 +145,8 @@ private slots:
     // The store configured with the server sends as it files, from its own thread.
     void storeSendsAsItFiles()
     {
-        const QString local = dir.filePath("live.sqlite");
         const int before = serverCount("SELECT count(*) FROM samples");
-        Store store({local, url});
+        Store store({dir.filePath("live.sqlite"), url});
         store.instrumentFound({"COM5", {}});
         for (int i = 0; i < 5; ++i)
             store.realtimeReading({QDateTime::currentDateTime(), measured(i)});

@@ -80,12 +80,9 @@ private slots:
         f.TabStrip1->clickTab(2);
         f.Button_read->click();
         QVERIFY(pump([&] { return f.TabStrip1->isEnabled(); }, 10s, f));
-        const auto records = sim::generateRecords(25, 1);
-        for (int r = 1; r <= 25; ++r) {
-            const auto& rec = records[std::size_t(r - 1)];
-            QCOMPARE(f.DataGrid->TextMatrix(r, 3),
+        for (int row = 0; const auto& rec : sim::generateRecords(25, 1))
+            QCOMPARE(f.DataGrid->TextMatrix(++row, 3),
                      historyTexts(rec.voltage, rec.current, rec.code).current);
-        }
         QVERIFY(f.DataGrid->TextMatrix(26, 1).isEmpty());
         QVERIFY2(boxes->shown.isEmpty(), qPrintable(boxes->shown.join('|')));
 

@@ -97,10 +97,9 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(int, selected);
-        const SaveTypes history{{"txt"}, {"xls"}, {"xlsx"}};
-        const SaveTypes realtime{{"jpg", "jpeg"}, {"txt"}};
-        const SaveName got = selected < 0 ? resolveSaveName(typed, realtime, -selected)
-                                          : resolveSaveName(typed, history, selected);
+        const SaveName got =
+            selected < 0 ? resolveSaveName(typed, SaveTypes{{"jpg", "jpeg"}, {"txt"}}, -selected)
+                         : resolveSaveName(typed, SaveTypes{{"txt"}, {"xls"}, {"xlsx"}}, selected);
         QTEST(got.fileName, "name");
         QTEST(got.type, "type");
     }
@@ -161,16 +160,14 @@ private slots:
         unsigned n = 0;
         unsigned short cols = 0;
         QCOMPARE(freexl_worksheet_dimensions(h, &n, &cols), FREEXL_OK);
-        QCOMPARE(int(n), rows);
-        QCOMPARE(int(cols), 4);
+        QCOMPARE(std::pair(int(n), int(cols)), std::pair(rows, 4));
         for (unsigned r = 0; r < n; ++r)
             for (unsigned short c = 0; c < 4; ++c) {
                 FreeXL_CellValue v;
                 QCOMPARE(freexl_get_cell_value(h, r, c, &v), FREEXL_OK);
-                const QString text = v.type == FREEXL_CELL_SST_TEXT
-                                         ? QString::fromUtf8(v.value.text_value)
-                                         : QString();
-                QCOMPARE(text, cells[r][c].text);
+                QCOMPARE(v.type == FREEXL_CELL_SST_TEXT ? QString::fromUtf8(v.value.text_value)
+                                                        : QString(),
+                         cells[r][c].text);
             }
         freexl_close(h);
 #endif
@@ -193,8 +190,7 @@ private slots:
         const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
         for (const char* text : {"对地电压", "   电      流", "3.3A", "99"})
             QVERIFY2(xml.contains(QString::fromUtf8(text)), text);
-        QVERIFY(!xml.contains("4.1kV"));
-        QVERIFY(xml.contains("horizontal=\"center\""));
+        QVERIFY(!xml.contains("4.1kV") && xml.contains("horizontal=\"center\""));
     }
 
     // A write that fails leaves the old file as it was and no temporary file beside it.
@@ -212,8 +208,7 @@ private slots:
             QVERIFY2(!error.isEmpty(), name);
         }
         QCOMPARE(readAll(path), "new");
-        QCOMPARE(QDir(dir().path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{"keep.txt"});
+        QCOMPARE(QDir(dir().path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
         QCOMPARE(QDir(dir().filePath("taken")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList{"inside"});
         // A link planted under the name is replaced, and what it pointed at is left alone.
@@ -221,8 +216,8 @@ private slots:
         const QString link = dir().filePath("link.txt");
         QVERIFY(writeFileAtomically(sentinel, "kept", nullptr) && QFile::link(sentinel, link));
         QVERIFY(writeFileAtomically(link, "new", nullptr));
-        QVERIFY(readAll(sentinel) == "kept" && readAll(link) == "new");
-        QVERIFY(!QFileInfo(link).isSymLink());
+        QVERIFY(readAll(sentinel) == "kept" && readAll(link) == "new" &&
+                !QFileInfo(link).isSymLink());
     }
 };
 

@@ -186,7 +186,7 @@ private slots:
         const auto all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
                                                   QLocale::AnyTerritory);
         QVERIFY(all.size() > 300);
-        for (const QLocale& locale : all) {
+        for (const QLocale& locale : all)
             for (const QTime time : {QTime(1, 7, 48), QTime(13, 7, 48)}) {
                 const QString text = clockText(time, locale);
                 const QString rest = QString(text)
@@ -196,7 +196,6 @@ private slots:
                              text.contains(locale.toString(48)),
                          qPrintable(locale.name() + QStringLiteral(": ") + text));
             }
-        }
         const QTime time(13, 7, 48);
         qputenv("TZ", "America/Sao_Paulo"); // a zone called "-03": no part of a clock either
         QCOMPARE(clockText(time, QLocale(QStringLiteral("zh_TW"))), QStringLiteral("下午1:07:48"));

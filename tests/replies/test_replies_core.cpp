@@ -21,10 +21,6 @@ float below(float bound)
 {
     return std::nextafter(bound, 0.0f);
 }
-QByteArray bytes(const ReplyFrameBytes& f, int n)
-{
-    return QByteArray(reinterpret_cast<const char*>(f.data()), n);
-}
 
 } // namespace
 
@@ -73,9 +69,8 @@ private slots:
         QFETCH(QByteArray, prefix);
         ReplyFrameBytes frame;
         frame.fill(0xEE);
-        QCOMPARE(locateReply(fetched<QByteArray>("rx"), fetched<int>("count"), frame),
-                 fetched<ReplyCheck>("result"));
-        QCOMPARE(bytes(frame, ReplyFrameSize).toHex(' '),
+        QTEST(locateReply(fetched<QByteArray>("rx"), fetched<int>("count"), frame), "result");
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(frame.data()), ReplyFrameSize).toHex(' '),
                  (prefix + QByteArray(ReplyFrameSize - prefix.size(), '\xEE')).toHex(' '));
     }
 
@@ -93,6 +88,7 @@ private slots:
             const char* expected;
         } rows[] = {
             {false, 0, 7, 0, "0.0kV 0.0kV 7A"},
+            {true, 65535, 65535, 2, "6554kV 220kV 655.35A"},
             {false, 11, 123, 1, "1.1kV 0.3kV 12.3A"},
             {false, 12, 123, 2, "1.2kV 6.6kV 1.23A"},
             {false, 27, 5, 7, "2.7kV 10kV 5A"},
@@ -110,7 +106,6 @@ private slots:
             {true, 327, 250, 1, "33kV 110kV 25.0A"},
             {true, 617, 0, 0, "62kV 220kV 0A"},
             {true, 6000, 0, 0, "600kV 220kV 0A"},
-            {true, 65535, 65535, 2, "6554kV 220kV 655.35A"},
             {true, 100, 1005, 2, "10kV 35kV 10.05A"},
         };
         for (const auto& r : rows)
@@ -119,36 +114,26 @@ private slots:
     }
     void texts()
     {
-        QFETCH(int, volt);
-        QFETCH(int, current);
-        QFETCH(int, code);
-        const auto f = fetched<bool>("history") ? historyTexts : realtimeTexts;
-        const MeasureTexts t = f(std::uint16_t(volt), std::uint16_t(current), std::uint8_t(code));
+        const MeasureTexts t = (fetched<bool>("history") ? historyTexts : realtimeTexts)(
+            std::uint16_t(fetched<int>("volt")), std::uint16_t(fetched<int>("current")),
+            std::uint8_t(fetched<int>("code")));
         QCOMPARE(t.ground + ' ' + t.line + ' ' + t.current, fetched<QString>("expected"));
     }
 
     // Rounding by the digits people see, and the class bounds with the float just below each.
     void numberBoundaries()
     {
-        QCOMPARE(formatFixed(12.5f, 0), "13");
-        QCOMPARE(formatFixed(2.5f, 0), "3");
-        QCOMPARE(formatFixed(0.45f, 1), "0.5");
-        QCOMPARE(formatFixed(9.95f, 1), "10.0");
-        QCOMPARE(formatFixed(1.005f, 2), "1.01");
-        QCOMPARE(formatFixed(0.0049f, 2), "0.00");
-        QCOMPARE(formatFixed(-0.04f, 1), "0.0");
-        QCOMPARE(voltageNumber(below(10.0f)), "10.0");
-        const float bounds[] = {3.5f, 8.0f, 27.0f, 55.0f, 98.0f, 185.0f};
-        const float classes[] = {0.3f, 6.6f, 10.0f, 35.0f, 66.0f, 110.0f, 220.0f};
-        for (int i = 0; i < 6; ++i) {
-            QCOMPARE(lineVoltageClass(below(bounds[i])), classes[i]);
-            QCOMPARE(lineVoltageClass(bounds[i]), classes[i + 1]);
-        }
-        QCOMPARE(lineVoltageClass(0.0f), 0.0f);
-        QCOMPARE(historyRecordCount(6), 0);
-        QCOMPARE(historyRecordCount(9), 1);
-        QCOMPARE(historyRecordCount(10), 2);
-        QCOMPARE(historyRecordCount(100), 19);
+        const auto f = formatFixed;
+        QCOMPARE((QStringList{f(12.5f, 0), f(2.5f, 0), f(0.45f, 1), f(9.95f, 1), f(1.005f, 2),
+                              f(0.0049f, 2), f(-0.04f, 1), voltageNumber(below(10.0f))}),
+                 (QStringList{"13", "3", "0.5", "10.0", "1.01", "0.00", "0.0", "10.0"}));
+        QList<float> classes{lineVoltageClass(0.0f)};
+        for (const float bound : {3.5f, 8.0f, 27.0f, 55.0f, 98.0f, 185.0f})
+            classes << lineVoltageClass(below(bound)) << lineVoltageClass(bound);
+        QCOMPARE(classes,
+                 (QList<float>{0, 0.3f, 6.6f, 6.6f, 10, 10, 35, 35, 66, 66, 110, 110, 220}));
+        for (const auto& [length, count] : {std::pair{6, 0}, {9, 1}, {10, 2}, {100, 19}})
+            QCOMPARE(historyRecordCount(std::uint8_t(length)), count);
     }
 
     // Each row: a reply in a download state, and what it must do.
@@ -211,20 +196,13 @@ private slots:
                                   s[3].toInt(), s[4].toInt(), s[5].toInt()};
         ReplyFrameBytes frame{};
         const ReplyStep r = decideReply(locateReply(reply, int(reply.size()), frame), frame, state);
-        const QString got =
-            QStringList{r.code ? QString::number(int(*r.code)) : "-",
-                        QString::number(r.stopTimeout),
-                        QString::number(int(r.act)),
-                        QString::number(r.recTotal),
-                        QString::number(r.recBlock),
-                        QStringLiteral("%1+%2").arg(r.rowOffset).arg(r.rows),
-                        r.next ? QStringLiteral("%1,%2").arg(r.next->start).arg(r.next->count)
-                               : "-",
-                        QString::number(r.progress),
-                        QString::number(r.finished),
-                        QString::number(r.endDownload)}
-                .join(' ');
-        QCOMPARE(got, fetched<QString>("step"));
+        const auto n = [](auto v) { return QString::number(int(v)); };
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6+%7 %8 %9 %10 %11")
+                     .arg(r.code ? n(*r.code) : "-", n(r.stopTimeout), n(r.act), n(r.recTotal),
+                          n(r.recBlock), n(r.rowOffset), n(r.rows),
+                          r.next ? n(r.next->start) + ',' + n(r.next->count) : "-", n(r.progress),
+                          n(r.finished), n(r.endDownload)),
+                 fetched<QString>("step"));
     }
 };
 

@@ -56,10 +56,9 @@ private slots:
     {
         QFETCH(QList<TrendSample>, samples);
         QFETCH(TrendRuns, ground);
-        QFETCH(QList<qreal>, marks);
         const ReducedTrend t = reduceTrend(samples, 0, 1000, 10, 300);
         QCOMPARE(t.ground, ground);
-        QCOMPARE(t.overRange, marks);
+        QTEST(t.overRange, "marks");
         QCOMPARE(t.current.size(), ground.size()); // the current breaks where the voltage does
     }
 
@@ -77,8 +76,7 @@ private slots:
         QVERIFY(t.ground[0].size() <= 1600);
         QVERIFY(t.ground[0].contains(QPointF(12345 * 1500, 99)));
         QVERIFY(t.current[0].contains(QPointF(40000 * 1500, -3)));
-        QCOMPARE(t.maxGround, 99.0f);
-        QCOMPARE(t.maxCurrent, 4.0f);
+        QCOMPARE(std::pair(t.maxGround, t.maxCurrent), std::pair(99.0f, 4.0f));
         QVERIFY(reduceTrend(day, 0, 1000, 0).ground.isEmpty());
     }
 };
