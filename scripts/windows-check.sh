@@ -46,7 +46,7 @@ fresh_prefix tests
 # COM9 is a plain file, which Wine (unlike a terminal) opens for one holder at a time.
 : >"$work/com9" && ln -sfn "$work/com9" "$WINEPREFIX/dosdevices/com9"
 TESVARON_COM9_IS_A_FILE=1 WINEPATH=$(winepath -w "$sdk/bin") ctest --test-dir "$out/cmake" -j2 ||
-  fail "test programs under Wine (their log reaches no pipe there: rerun one with -o 'Z:\\tmp\\log.txt,txt')"
+  fail "test programs under Wine (logs in $out/cmake/tests): $(grep -h -A3 '^FAIL!' "$out"/cmake/tests/*/*.log | head -n 40)"
 echo "windows-check: the test programs pass under Wine"
 
 # ---- 2. The installer -------------------------------------------------------------------------
