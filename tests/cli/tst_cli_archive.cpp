@@ -69,6 +69,10 @@ private slots:
             << QStringList{"archive", "report", "last", "-o", "r.pdf", "--line", "东线"} << 2
             << "报告需要：检测人";
         QTest::newRow("unknown command") << QStringList{"archive", "drop"} << 2 << "未知的 archive";
+        QTest::newRow("bad date") << QStringList{"archive", "list", "--to=2026-13-01"} << 2
+                                  << "--to 2026-13-01 无效";
+        QTest::newRow("another command's option")
+            << QStringList{"archive", "export", "last", "--from", "x"} << 2 << "不接受选项 --from";
     }
     void listAndExport()
     {
