@@ -28,7 +28,6 @@ int main(int argc, char** argv)
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(QStringLiteral("tesvaron-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TESVARON_VERSION));
     // The messages are written in Chinese; every other language reads them in English.
     QTranslator english;
     const QString language = QLocale::system().uiLanguages().value(0);
