@@ -184,16 +184,17 @@ inline bool looksAsGolden(QWidget& widget, const QString& name)
     const QString golden = qEnvironmentVariable("TESVARON_TEST_DATA") + "/golden/" + name + ".png";
     if (qEnvironmentVariableIsSet("TESVARON_UPDATE_GOLDEN")) shot.save(golden);
     const QImage want = QImage(golden).convertToFormat(QImage::Format_RGB32);
-    if (QSysInfo::kernelType() == "winnt") return shot.size() == want.size(); // other glyphs
+    const bool sized = shot.size() == want.size(); // Windows draws other glyphs: size only
+    if (!sized || QSysInfo::kernelType() == "winnt") return sized;
     int differing = 0;
     for (int y = 0; y < shot.height(); ++y)
-        for (int x = 0; x < shot.width() && shot.size() == want.size(); ++x) {
+        for (int x = 0; x < shot.width(); ++x) {
             const QRgb a = shot.pixel(x, y), b = want.pixel(x, y);
             differing += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                                    std::abs(qBlue(a) - qBlue(b))}) > 48;
         }
     qInfo("%s: %d pixels differ", qPrintable(name), differing);
-    return shot.size() == want.size() && differing <= 8;
+    return differing <= 8;
 }
 
 } // namespace tesvaron::test
