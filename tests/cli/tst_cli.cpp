@@ -5,11 +5,7 @@
 #include "sim/instrument.h"
 #include "tests/support/cli_bench.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 #include <csignal>
@@ -89,22 +85,24 @@ private slots:
                  ReplyCheck::Ok); // a flood of headers in front
     }
 
-    void findReadWatch()
+    // Whole conversations with the program: what it prints, exits with and writes, per case.
+    void transcripts_data() { test::addTranscripts("transcripts.txt"); }
+    void transcripts()
+    {
+        QFETCH(QStringList, steps);
+        Bench bench(steps.filter(QRegularExpression("^sim "))
+                        .value(0)
+                        .mid(4)
+                        .split(' ', Qt::SkipEmptyParts));
+        const QString wrong = bench.replay(steps);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+
+    // The history files as the window writes them from the instrument's records, and how a watch
+    // ends without --count.
+    void readAndWatch()
     {
         const Bench bench({"--com", "5", "--records", "25", "--seed", "7"});
-        QVERIFY(bench.run({"find"}) == 0 &&
-                bench.cli.readAllStandardOutput().startsWith("COM5 /dev/pts/"));
-        const auto json = [&] {
-            return QJsonDocument::fromJson(bench.cli.readAllStandardOutput());
-        };
-        QCOMPARE(bench.run({"find", "--json"}), 0);
-        const QJsonObject found = json().object();
-        QVERIFY(found["com"] == 5 && found["device"].toString().startsWith("/dev/pts/"));
-        QCOMPARE(bench.run({"ports", "--json"}), 0);
-        const QJsonArray ports = json().array();
-        QVERIFY(ports.size() == 16 && ports[4]["status"] == "ok" &&
-                ports[0]["status"] == "not_found");
-
         const auto records = sim::generateRecords(25, 7);
         const auto cell = [&](int row, int col) -> QString {
             static const QStringList titles{"NO.", "对地电压", "    线电压  ", "   电      流"};
@@ -115,7 +113,7 @@ private slots:
             return col == 1 ? t.ground : col == 2 ? t.line : t.current;
         };
         QCOMPARE(bench.run({"read", "-o", "h.txt"}), 0); // searches for the port first
-        for (const char* name : {"h.csv", "h.xls", "h.xlsx"})
+        for (const char* name : {"h.xls", "h.xlsx"})
             QCOMPARE(bench.run({"read", "--port", "COM5", "-o", name}), 0);
         QCOMPARE(bench.file("h.txt"), historyTextFile(cell));
         SheetCells sheet(100, std::vector<SheetCell>(4));
@@ -123,55 +121,7 @@ private slots:
             sheet[std::size_t(i / 4)][std::size_t(i % 4)] = {cell(i / 4, i % 4), true};
         QCOMPARE(bench.file("h.xls"), biff8Workbook(sheet));
         QVERIFY(bench.file("h.xlsx").startsWith("PK\x03\x04"));
-        const QList<QByteArray> rows = bench.file("h.csv").split('\n');
-        QCOMPARE(rows.size(), 27); // header, 25 records, nothing after the last line end
-        QCOMPARE(rows[0], "no,ground_kv,line_kv,current_a");
-        QCOMPARE(bench.run({"read", "--port", "COM5", "--json"}), 0);
-        const QJsonObject history = json().object();
-        QVERIFY(history["total"] == 25 && history["reported"] == 25);
-        for (int r = 1; r <= 25; ++r) { // the window's numbers, without their units
-            const QStringList numbers{cell(r, 0), cell(r, 1).chopped(2), cell(r, 2).chopped(2),
-                                      cell(r, 3).chopped(1)};
-            QCOMPARE(QString(rows[r]), numbers.join(','));
-            const QJsonObject record = history["records"][r - 1].toObject();
-            qsizetype k = 0;
-            for (const char* key : {"no", "ground_kv", "line_kv", "current_a"})
-                QCOMPARE(record[key].toDouble(), numbers[k++].toDouble());
-        }
 
-        // One line per poll, in the order the polls went out, with the values the instrument
-        // sends in turn; how far apart depends on the machine's load, so only the order counts.
-        sim::Instrument live({25, 7, {}, {}, {}, {}});
-        const auto next = [&live] {
-            const sim::LiveValue v = live.peekLive();
-            live.receive(QByteArray::fromHex("A10406000002"));
-            return LiveReading{realtimeTexts(v.voltage, v.current, v.code), v.voltage, v.current,
-                               v.code};
-        };
-        QCOMPARE(bench.run({"watch", "--count", "3", "--interval", "0.2", "--csv", "w.csv"}), 0);
-        const QList<QByteArray> lines = bench.cli.readAllStandardOutput().trimmed().split('\n');
-        QDateTime previous;
-        for (const QByteArray& line : lines) {
-            const QDateTime sent =
-                QDateTime::fromString(line.left(line.indexOf(' ')), Qt::ISODateWithMs);
-            QVERIFY2(sent.isValid() && (!previous.isValid() || previous < sent), line);
-            QCOMPARE(QString(line), watchLine(previous = sent, next()));
-        }
-        QVERIFY(lines.size() == 3 && bench.file("w.csv").count('\n') == 4);
-        // The same readings for scripts: JSON lines, and CSV on standard output for "-".
-        QCOMPARE(bench.run({"watch", "--json", "--count", "2", "--interval", "0.2"}), 0);
-        const QList<QByteArray> jsonLines = bench.cli.readAllStandardOutput().trimmed().split('\n');
-        for (const QByteArray& line : jsonLines) {
-            const LiveReading reading = next();
-            const QDateTime sent = QDateTime::fromString(
-                QJsonDocument::fromJson(line)["time"].toString(), Qt::ISODateWithMs);
-            QCOMPARE(line + '\n', watchJsonLine(sent, &reading, "ok"));
-        }
-        QCOMPARE(jsonLines.size(), 2);
-        QCOMPARE(bench.run({"watch", "--count", "2", "--interval", "0.2", "--csv", "-"}), 0);
-        const QList<QByteArray> csvOut = bench.cli.readAllStandardOutput().split('\n');
-        QVERIFY(csvOut.size() == 4 && csvOut[0] + '\n' == watchCsvHeader() &&
-                csvOut[1].contains(",ok,") && !QFileInfo::exists(bench.dir.filePath("-")));
         // --duration ends the polls by itself; at 0.2 s a 1 s watch polls at most 6 times.
         QCOMPARE(bench.run({"watch", "--duration", "1s", "--interval", "0.2", "--csv", "-"}), 0);
         const qsizetype polls = bench.cli.readAllStandardOutput().count('\n') - 1;
@@ -182,58 +132,11 @@ private slots:
         QVERIFY(bench.cli.waitForFinished(10000) && bench.cli.exitCode() == 0);
     }
 
-    void failures()
+    // The version is the build's; everything else the program says is in the transcripts.
+    void version()
     {
         const Bench none;
-        QVERIFY(none.run({"read", "-o", "x.csv"}) == 1 && none.file("x.csv") == "(missing)");
-        QCOMPARE(none.run({"watch", "--port", "COM2"}), 3);
-        QCOMPARE(none.run({"watch", "--count", "0"}), 2);
-        QVERIFY(none.run({"--version"}) == 0 && none.cli.readAll().startsWith("tesvaron-cli ") &&
-                none.run({"watch", "--help"}) == 0 && none.cli.readAll().contains("--interval"));
-        // Messages follow the locale: Chinese under zh_*, English otherwise.
-        for (const auto& [lang, said] :
-             {std::pair{"zh_TW.UTF-8", "没有找到仪器：COM1 到 COM16 都没有应答"},
-              {"de_DE.UTF-8", "no instrument found: none of COM1 to COM16 answered"}}) {
-            QProcessEnvironment env = none.env;
-            env.insert("LC_ALL", lang), none.cli.setProcessEnvironment(env);
-            QVERIFY(none.run({"find"}) == 1);
-            QCOMPARE(QString(none.cli.readAllStandardError()).trimmed(),
-                     "tesvaron-cli: " + QString(said));
-        }
-        none.cli.setProcessEnvironment(none.env);
-
-        const Bench refusing({"--com", "6", "--fault", "f1@block"});
-        const QStringList read{"read", "--port", "COM6", "-o"};
-        QFile earlier(refusing.dir.filePath("h.csv"));
-        QVERIFY(earlier.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        QVERIFY(earlier.write("old\n") == 4 && refusing.run(read + QStringList{"h.csv"}) == 1);
-        QCOMPARE(refusing.file("h.csv"), "old\n"); // a download that breaks off writes nothing
-        QVERIFY(QDir(refusing.dir.path()).mkpath("d.txt/inside") &&
-                refusing.run(read + QStringList{"d.txt"}) == 3);
-        QVERIFY(QFileInfo(refusing.dir.filePath("d.txt/inside")).isDir());
-        QCOMPARE(refusing.run(read + QStringList{"missing/h.txt"}), 3);
-    }
-
-    // What a line that answers wrongly or not at all makes of find and watch: standard output
-    // (without the times in front), then standard error (without the pty's name).
-    void lineFaults()
-    {
-        const std::tuple<const char*, const char*, const char*> rows[] = {
-            {"find", "badcs", "|tesvaron-cli: COM5 的回复校验错误\n"},
-            {"find --json", "silence", "|tesvaron-cli: COM5 没有应答\n"},
-            {"watch --count 2 --interval 0.2", "badcs",
-             "通讯失败：校验错误\n通讯失败：校验错误\n|tesvaron-cli: COM5 没有应答\n"},
-            {"watch --count 1 --json", "f1@realtime", R"("status":"refused",)"},
-            {"watch --count 1 --csv -", "silence", ",no_reply,,,,,,\n|"}};
-        static const QRegularExpression varying("^\\S+  | \\(/dev/pts/\\d+\\)",
-                                                QRegularExpression::MultilineOption);
-        for (const auto& [args, fault, said] : rows) {
-            const Bench bench({"--com", "5", "--fault", fault});
-            QCOMPARE(bench.run(QString(args).split(' ') + QStringList{"--port", "COM5"}), 1);
-            QString all =
-                bench.cli.readAllStandardOutput() + '|' + bench.cli.readAllStandardError();
-            QVERIFY2(all.remove(varying).contains(QString(said)), qPrintable(all));
-        }
+        QVERIFY(none.run({"--version"}) == 0 && none.cli.readAll().startsWith("tesvaron-cli "));
     }
 
     // A port the user may not open: the search names it with the hint --port gives.

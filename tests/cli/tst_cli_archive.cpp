@@ -3,9 +3,6 @@
 #include "archive/archive_store.h"
 #include "tests/support/cli_bench.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTest>
 
 using namespace tesvaron;
@@ -15,12 +12,6 @@ class TstCliArchive : public QObject
 {
     Q_OBJECT
     Bench bench{{"--com", "4"}};
-    QString run(const QStringList& args, int* code)
-    {
-        *code = bench.run(args);
-        return QString::fromUtf8(bench.cli.readAllStandardOutput() +
-                                 bench.cli.readAllStandardError());
-    }
 
 private slots:
     void initTestCase()
@@ -42,63 +33,20 @@ private slots:
         store.downloadEnded({true, 2, 2, at("2026-12-07T10:15:05+08:00")});
     }
 
-    void listAndExport_data()
+    // What the archive commands print and write, against the two downloads filed above.
+    void transcripts_data() { test::addTranscripts("archive_transcripts.txt"); }
+    void transcripts()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("output"); // what the output holds (a part of it)
-        QTest::newRow("list")
-            << QStringList{"archive", "list"} << 0
-            << "   2  2026-12-07 10:15:02 +08:00  2026-12-07 10:15:05 +08:00  "
-               "COM5   2/2  完整\n   1  2026-12-06 09:00:00 +08:00  -  COM5   1/12  "
-               "中断\n";
-        QTest::newRow("list from")
-            << QStringList{"archive", "list", "--from", "2026-12-07"} << 0 << "   2  2026-12-07";
-        QTest::newRow("export csv to stdout")
-            << QStringList{"archive", "export", "last", "-o", "-"} << 0
-            << "\uFEFFNO.,对地电压 (kV),线电压 (kV),电流 (A),下载时间,端口\r\n"
-               "1,9.9,35,1.23,2026-12-07T10:15:02.000+08:00,COM5\r\n"
-               "2,0,0,123,2026-12-07T10:15:02.000+08:00,COM5\r\n";
-        QTest::newRow("no such download")
-            << QStringList{"archive", "export", "9", "-o", "x.csv"} << 1 << "档案中没有下载 9";
-        QTest::newRow("unknown type")
-            << QStringList{"archive", "export", "1", "-o", "x.txt"} << 2 << "请用 .csv、.xlsx 或 -";
-        QTest::newRow("no folder")
-            << QStringList{"archive", "export", "1", "-o", "no/x.csv"} << 3 << "无法写入 no/x.csv";
-        QTest::newRow("report needs operator")
-            << QStringList{"archive", "report", "last", "-o", "r.pdf", "--line", "东线"} << 2
-            << "报告需要：检测人";
-        QTest::newRow("unknown command") << QStringList{"archive", "drop"} << 2 << "未知的 archive";
-        QTest::newRow("bad date") << QStringList{"archive", "list", "--to=2026-13-01"} << 2
-                                  << "--to 2026-13-01 无效";
-        QTest::newRow("another command's option")
-            << QStringList{"archive", "export", "last", "--from", "x"} << 2 << "不接受选项 --from";
-    }
-    void listAndExport()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QString, output);
-        int got = -1;
-        const QString text = run(args, &got);
-        QVERIFY2(text.contains(output), qPrintable(text));
-        QTEST(got, "code");
+        QFETCH(QStringList, steps);
+        const QString wrong = bench.replay(steps);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
 
-    void jsonAndReport()
+    void report()
     {
-        int code = -1;
-        const QJsonArray list =
-            QJsonDocument::fromJson(run({"archive", "list", "--json"}, &code).toUtf8()).array();
-        const QJsonObject cut = list[1].toObject();
-        QCOMPARE((QVariantList{code, int(list.size()), cut["started"].toString(),
-                               cut["ended"].isNull(), cut["records"].toInt(),
-                               cut["reported"].toInt(), cut["complete"].toBool()}),
-                 (QVariantList{0, 2, "2026-12-06T09:00:00.000+08:00", true, 1, 12, false}));
-
-        run({"archive", "report", "last", "-o", "r.pdf", "--line", "东线 12", "--operator", "张三",
-             "--tower", "T-7"},
-            &code);
-        QCOMPARE(code, 0);
+        QCOMPARE(bench.run({"archive", "report", "last", "-o", "r.pdf", "--line", "东线 12",
+                            "--operator", "张三", "--tower", "T-7"}),
+                 0);
         QProcess text;
         text.start("pdftotext", {"-layout", bench.dir.filePath("r.pdf"), "-"});
         QVERIFY(text.waitForFinished(60000));
