@@ -157,8 +157,12 @@ private slots:
                                   : QStringList{}) +
                                 args);
             bench.cli.waitForFinished(30000);
-            return std::pair{bench.cli.exitCode(), QString(bench.cli.readAllStandardError())};
+            return std::pair{bench.cli.exitCode(), QString(bench.cli.readAllStandardOutput() +
+                                                           bench.cli.readAllStandardError())};
         };
+        const auto [portsCode, ports] = run({"ports", "--json"});
+        QVERIFY2(portsCode == 0 && ports.contains(R"("status":"no_permission")"),
+                 qPrintable(ports));
         const auto [portCode, portSaid] = run({"find", "--port", "COM7"});
         QVERIFY2(portCode == 3 && portSaid.contains("dialout"), qPrintable(portSaid));
         const auto [findCode, findSaid] = run({"find"});

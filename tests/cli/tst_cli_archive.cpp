@@ -31,6 +31,9 @@ private slots:
         store.downloadRows({{1, {9.9f, 35, 1.23f, false, {"9.9kV", "35kV", "1.23A"}}},
                             {2, {0, 0, 123, false, {"0.0kV", "0.0kV", "123A"}}}});
         store.downloadEnded({true, 2, 2, at("2026-12-07T10:15:05+08:00")});
+        store.downloadStarted({"COM2", "/dev/ttyUSB0"}, at("2026-12-05T08:00:00+08:00"));
+        store.downloadTotal(0);
+        store.downloadEnded({true, 0, 0, at("2026-12-05T08:00:01+08:00")});
     }
 
     // What the archive commands print and write, against the two downloads filed above.
@@ -75,7 +78,8 @@ private slots:
         }
         const archive::Store store(archive::defaultLocation());
         const auto filed = store.lastDownload();
-        QVERIFY(filed && filed->complete && filed->port == "COM4" && store.downloads().size() == 3);
+        QVERIFY(filed && filed->complete && filed->port == "COM4" && filed->reported == 25 &&
+                store.downloads().size() == 4);
         QCOMPARE(store.records(filed->id).size(), bench.file("h.csv").count('\n') - 1);
         QVERIFY(store.sessions().size() == 1 && store.samples(store.sessions()[0].id).size() == 3);
     }

@@ -3,12 +3,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtGlobal>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <utility>
 
 namespace tesvaron::test {
@@ -20,7 +24,9 @@ struct Bench
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QProcess sim;
     mutable QProcess cli;
-    QString device; // the simulator's end of its pty
+    QString device;  // the simulator's end of its pty
+    int locked = -1; // a device this process holds flocked
+    bool terminal = false;
 
     explicit Bench(const QStringList& simArgs = {})
     {
@@ -36,10 +42,14 @@ struct Bench
         sim.waitForReadyRead(10000); // its link is in place once it says where it points
         device = QString(sim.readAllStandardOutput()).section(' ', -1).trimmed();
     }
-    ~Bench() { sim.terminate(), sim.waitForFinished(5000); }
-    int run(const QStringList& args) const // the exit code; the output stays in `cli`
+    ~Bench()
     {
-        cli.start(TESVARON_CLI_BINARY, args);
+        sim.terminate(), sim.waitForFinished(5000);
+        if (locked >= 0) ::close(locked);
+    }
+    int run(const QStringList& args, const QString& program = TESVARON_CLI_BINARY) const
+    {
+        cli.start(program, args); // the exit code is returned, the output stays in `cli`
         const bool ended = cli.waitForFinished(30000) && cli.exitStatus() == QProcess::NormalExit;
         return ended ? cli.exitCode() : -1;
     }
@@ -54,7 +64,9 @@ struct Bench
     //   sim ARGS          the simulator (started by the constructor)
     //   env NAME=VALUE    for the program from here on
     //   put PATH TEXT     a file holding TEXT and a line end; mkdir PATH; link COMn TARGET
+    //   lock COMn         the device flocked by another program (this one)
     //   merge             standard error goes into standard output, in the order written
+    //   tty               the program's output goes to a terminal from here on (script(1))
     //   run ARGS          the program (quotes as in a shell); then "exit N", "out" and "err"
     //   file PATH         the file's bytes
     // Output lines follow as "|line"; "(no line end)" after a last line without one; a carriage
@@ -68,13 +80,15 @@ struct Bench
             time("(^|\"time\":\")\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:"
                  "\\d\\d)",
                  QRegularExpression::MultilineOption);
-        const QRegularExpression folder(QRegularExpression::escape(dir.path()) +
-                                        "([^\\s\"]*)( ?) *");
+        static const QRegularExpression folder("(<dir>[^\\s\"]*)( ?) *");
         QStringList got;
         const auto write = [&](const char* title, const QByteArray& bytes) {
             QString text =
                 (bytes.startsWith("\xEF\xBB\xBF") ? "<BOM>" : "") + QString::fromUtf8(bytes);
-            text.replace('\r', "<CR>").replace(folder, "<dir>\\1\\2").replace(time, "\\1<time>");
+            text.replace('\r', "<CR>")
+                .replace(dir.path(), "<dir>")
+                .replace(folder, "\\1\\2")
+                .replace(time, "\\1<time>");
             for (auto m = pty.match(text); m.hasMatch(); m = pty.match(text, m.capturedStart() + 5))
                 text.replace(
                     m.capturedStart(), m.capturedLength(),
@@ -90,8 +104,9 @@ struct Bench
             const QString word = step.section(' ', 0, 0);
             const QString arg =
                 QString(step).section(' ', 1).replace("<dir>", dir.path()).replace("<pty>", device);
-            if (!QStringList{"sim", "env", "put", "mkdir", "link", "merge", "run", "file"}.contains(
-                    word))
+            if (!QStringList{"sim", "env", "put", "mkdir", "link", "lock", "merge", "tty", "run",
+                             "file"}
+                     .contains(word))
                 continue; // a result: written down again below
             got << step;
             if (word == "env") {
@@ -107,10 +122,23 @@ struct Bench
             } else if (word == "link") {
                 QFile::remove(dir.filePath(arg.section(' ', 0, 0)));
                 QFile::link(arg.section(' ', 1), dir.filePath(arg.section(' ', 0, 0)));
+            } else if (word == "lock") {
+                locked = ::open(QFile::encodeName(QFileInfo(dir.filePath(arg)).symLinkTarget()),
+                                O_RDWR | O_NOCTTY | O_CLOEXEC);
+                if (locked < 0 || ::flock(locked, LOCK_EX | LOCK_NB) != 0) got << "(not locked)";
             } else if (word == "merge") {
                 cli.setProcessChannelMode(QProcess::MergedChannels);
+            } else if (word == "tty") {
+                env.insert("SHELL", "/bin/sh"), cli.setProcessEnvironment(env);
+                terminal = true;
             } else if (word == "run") {
-                got << QString("exit %1").arg(run(QProcess::splitCommand(arg)));
+                QStringList args = QProcess::splitCommand(arg);
+                for (QString& a : args)
+                    a = terminal ? '\'' + a + '\'' : a;
+                got << QString("exit %1").arg(
+                    terminal ? run({"-qec", TESVARON_CLI_BINARY " " + args.join(' '), "/dev/null"},
+                                   "script")
+                             : run(args));
                 write("out", cli.readAllStandardOutput());
                 write("err", cli.readAllStandardError());
             } else if (word == "file") {
