@@ -5,6 +5,7 @@
 #include "sim/instrument.h"
 #include "tests/support/cli_bench.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 #include <QTimeZone>
@@ -122,10 +123,13 @@ private slots:
         QCOMPARE(bench.file("h.xls"), biff8Workbook(sheet));
         QVERIFY(bench.file("h.xlsx").startsWith("PK\x03\x04"));
 
-        // --duration ends the polls by itself; at 0.2 s a 1 s watch polls at most 6 times.
+        // --duration ends the polls by itself; at 0.2 s a 1 s watch polls at most 6 times, and
+        // waits between them: it cannot end before its last poll falls due, 0.8 s in or later.
+        QElapsedTimer took;
+        took.start();
         QCOMPARE(bench.run({"watch", "--duration", "1s", "--interval", "0.2", "--csv", "-"}), 0);
         const qsizetype polls = bench.cli.readAllStandardOutput().count('\n') - 1;
-        QVERIFY2(polls >= 2 && polls <= 6, QByteArray::number(polls));
+        QVERIFY2(polls >= 2 && polls <= 6 && took.elapsed() >= 800, QByteArray::number(polls));
         // Ctrl-C ends a watch without end as a success, after what it printed.
         bench.cli.start(TESVARON_CLI_BINARY, {"watch", "--interval", "0.2"});
         QVERIFY(bench.cli.waitForReadyRead(10000) && ::kill(bench.cli.processId(), SIGINT) == 0);

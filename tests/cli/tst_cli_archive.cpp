@@ -36,7 +36,7 @@ private slots:
         store.downloadEnded({true, 0, 0, at("2026-12-05T08:00:01+08:00")});
     }
 
-    // What the archive commands print and write, against the two downloads filed above.
+    // What the archive commands print and write, against the three downloads filed above.
     void transcripts_data() { test::addTranscripts("archive_transcripts.txt"); }
     void transcripts()
     {
