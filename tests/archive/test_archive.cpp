@@ -20,29 +20,6 @@ using namespace tesvaron::archive;
 
 namespace {
 
-// The first schema, as version 1 of the program left it, with one download and one session.
-const char* const VersionOne[] = {
-    "CREATE TABLE downloads (id INTEGER PRIMARY KEY, started_utc TEXT NOT NULL, ended_utc TEXT,"
-    " port TEXT NOT NULL, device TEXT NOT NULL DEFAULT '', reported INTEGER,"
-    " complete INTEGER NOT NULL DEFAULT 0, rows_read INTEGER NOT NULL DEFAULT 0)",
-    "CREATE TABLE records (download_id BIGINT NOT NULL REFERENCES downloads(id) ON DELETE CASCADE,"
-    " no INTEGER NOT NULL, ground_kv REAL, line_kv REAL, current_a REAL, ground_text TEXT NOT NULL,"
-    " line_text TEXT NOT NULL, current_text TEXT NOT NULL, PRIMARY KEY (download_id, no))",
-    "CREATE TABLE sessions (id INTEGER PRIMARY KEY, started_utc TEXT NOT NULL, ended_utc TEXT,"
-    " port TEXT NOT NULL, device TEXT NOT NULL DEFAULT '')",
-    "CREATE TABLE samples (session_id BIGINT NOT NULL REFERENCES sessions(id) ON DELETE CASCADE,"
-    " seq INTEGER NOT NULL, at_utc TEXT NOT NULL, ground_kv REAL, line_kv REAL, current_a REAL,"
-    " over_range INTEGER NOT NULL DEFAULT 0, ground_text TEXT NOT NULL, line_text TEXT NOT NULL,"
-    " current_text TEXT NOT NULL, PRIMARY KEY (session_id, seq))",
-    "INSERT INTO downloads VALUES (7, '2026-03-01T01:02:03.004Z', '2026-03-01T01:02:09.000Z',"
-    " 'COM2', '/dev/ttyUSB1', 12, 1, 1)",
-    "INSERT INTO records VALUES (7, 1, 32.7, 110, 25, '33kV', '110kV', '25.0A')",
-    "INSERT INTO sessions VALUES (3, '2026-03-01T00:00:00.000Z', NULL, 'COM2', '')",
-    "INSERT INTO samples VALUES (3, 1, '2026-03-01T00:00:01.500Z', 9.9, 35, 1.23, 0, '9.9kV',"
-    " '35kV', '1.23A')",
-    "PRAGMA user_version=1",
-};
-
 Measurement measured(float g, float l, float a, const char* gt, const char* lt, const char* at,
                      bool over = false)
 {
@@ -125,8 +102,12 @@ private slots:
             db.setDatabaseName(old);
             QVERIFY(db.open());
             QSqlQuery q(db);
-            for (const char* sql : VersionOne)
-                QVERIFY2(q.exec(QString::fromLatin1(sql)), sql);
+            // The first schema, as version 1 of the program left it, with one download and one
+            // session.
+            QFile v1(qEnvironmentVariable("TESVARON_TEST_DATA") + "/version-one.sql");
+            QVERIFY(v1.open(QIODevice::ReadOnly));
+            for (const QString& sql : QString(v1.readAll()).split(";\n", Qt::SkipEmptyParts))
+                QVERIFY2(q.exec(sql), qPrintable(sql));
         }
         QSqlDatabase::removeDatabase("v1");
         Store store({old, {}});
