@@ -8,6 +8,7 @@
 #include "platform/qt_translations.h"
 #include "platform/serial_backend.h"
 #include "platform/single_instance.h"
+#include "tests/support/data.h"
 
 #include <QMessageBox>
 #include <QProcess>
@@ -186,9 +187,11 @@ private slots:
         const auto all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
                                                   QLocale::AnyTerritory);
         QVERIFY(all.size() > 300);
+        QStringList texts; // and each as it was, by locale
         for (const QLocale& locale : all)
             for (const QTime time : {QTime(1, 7, 48), QTime(13, 7, 48)}) {
                 const QString text = clockText(time, locale);
+                texts << locale.name() + '=' + text;
                 const QString rest = QString(text)
                                          .remove(locale.amText(), Qt::CaseInsensitive)
                                          .remove(locale.pmText(), Qt::CaseInsensitive);
@@ -196,6 +199,7 @@ private slots:
                              text.contains(locale.toString(48)),
                          qPrintable(locale.name() + QStringLiteral(": ") + text));
             }
+        QVERIFY(test::readsAsGolden(texts, "clock-texts"));
         const QTime time(13, 7, 48);
         qputenv("TZ", "America/Sao_Paulo"); // a zone called "-03": no part of a clock either
         QCOMPARE(clockText(time, QLocale(QStringLiteral("zh_TW"))), QStringLiteral("下午1:07:48"));
