@@ -26,6 +26,7 @@
 #include <QTime>
 #include <QToolButton>
 #include <QWindow>
+#include <mutex>
 
 namespace tesvaron {
 
@@ -34,15 +35,14 @@ namespace {
 // "宋体" (SimSun) is a Windows face; a Song-style CJK face with a bold weight stands in for it.
 void substituteSongFace()
 {
-    static const bool once = [] {
+    static std::once_flag once;
+    std::call_once(once, [] {
         // SimSun itself first: an English Windows knows the face only by that name.
         const QStringList song{QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
                                QStringLiteral("Noto Serif CJK"), QStringLiteral("AR PL UMing CN")};
         QFont::insertSubstitutions(QStringLiteral("宋体"), song);
         QFont::insertSubstitutions(QStringLiteral("SimSun"), song);
-        return true;
-    }();
-    Q_UNUSED(once);
+    });
 }
 
 QFont songFont(qreal points, bool bold)
