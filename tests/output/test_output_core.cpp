@@ -195,13 +195,11 @@ private slots:
         QString error;
         QVERIFY2(writeWorkbookFile(path, table(100, 3), &error), qPrintable(error));
         QProcess unzip;
-        unzip.start("unzip", {"-p", path, "xl/sharedStrings.xml", "xl/styles.xml"});
+        unzip.start("unzip", {"-p", path, "xl/worksheets/sheet1.xml", "xl/sharedStrings.xml",
+                              "xl/styles.xml"});
         if (!unzip.waitForStarted()) QSKIP("no unzip here (Windows)");
         QVERIFY(unzip.waitForFinished());
-        const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
-        for (const char* text : {"对地电压", "   电      流", "3.3A", "99"})
-            QVERIFY2(xml.contains(QString::fromUtf8(text)), text);
-        QVERIFY(!xml.contains("4.1kV") && xml.contains("horizontal=\"center\""));
+        QVERIFY(test::readsAsGolden(QString(unzip.readAllStandardOutput()).split('\n'), "xlsx-3"));
     }
 
     // A write that fails leaves the old file as it was and no temporary file beside it.
