@@ -194,10 +194,12 @@ inline QStringList describe(QObject* root)
         static const QRegularExpression wrapper("^QVariant\\(\\w+, (.*)\\)$");
         if (v.metaType() != QMetaType::fromType<QIcon>())
             return (QDebug(&s).nospace() << v, s).replace(wrapper, "\\1");
-        const QImage image = v.value<QIcon>().pixmap(32).toImage();
-        return QString(QCryptographicHash::hash({image.constBits(), image.sizeInBytes()},
-                                                QCryptographicHash::Md5)
-                           .toHex());
+        QCryptographicHash hash(QCryptographicHash::Md5); // of every size the icon has
+        for (const QSize size : v.value<QIcon>().availableSizes()) {
+            const QImage image = v.value<QIcon>().pixmap(size).toImage();
+            hash.addData({image.constBits(), image.sizeInBytes()});
+        }
+        return QString(hash.result().toHex());
     };
     QStringList lines;
     std::function<void(QObject*, QString)> walk = [&](QObject* o, QString indent) {
