@@ -134,13 +134,14 @@ private slots:
         bench.cli.start(TESVARON_CLI_BINARY, {"watch", "--interval", "0.2"});
         QVERIFY(bench.cli.waitForReadyRead(10000) && ::kill(bench.cli.processId(), SIGINT) == 0);
         QVERIFY(bench.cli.waitForFinished(10000) && bench.cli.exitCode() == 0);
-    }
-
-    // The version is the build's; everything else the program says is in the transcripts.
-    void version()
-    {
-        const Bench none;
-        QVERIFY(none.run({"--version"}) == 0 && none.cli.readAll().startsWith("tesvaron-cli "));
+        // Ctrl-C while a request waits for its reply is said, and is no success.
+        Bench silent({"--com", "6", "--fault", "silence@count", "-v"});
+        silent.cli.start(TESVARON_CLI_BINARY, {"read", "--port", "COM6", "--json"});
+        QVERIFY(silent.sim.waitForReadyRead(10000) && ::kill(silent.cli.processId(), SIGINT) == 0);
+        QVERIFY(silent.cli.waitForFinished(10000) && silent.cli.exitCode() == 1);
+        QCOMPARE(silent.cli.readAllStandardError(), "tesvaron-cli: 已中断\n");
+        // The version is the build's; everything else the program says is in the transcripts.
+        QVERIFY(bench.run({"--version"}) == 0 && bench.cli.readAll().startsWith("tesvaron-cli "));
     }
 
     // A port the user may not open: the search names it with the hint --port gives.

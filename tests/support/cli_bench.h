@@ -38,6 +38,7 @@ struct Bench
         sim.setProcessEnvironment(env), cli.setProcessEnvironment(env);
         cli.setWorkingDirectory(dir.path());
         if (simArgs.isEmpty()) return;
+        sim.setProcessChannelMode(QProcess::MergedChannels); // with -v, what it receives
         sim.start(TESVARON_SIM_BINARY, simArgs + QStringList{"--no-pace"});
         sim.waitForReadyRead(10000); // its link is in place once it says where it points
         device = QString(sim.readAllStandardOutput()).section(' ', -1).trimmed();
@@ -132,13 +133,10 @@ struct Bench
                 env.insert("SHELL", "/bin/sh"), cli.setProcessEnvironment(env);
                 terminal = true;
             } else if (word == "run") {
-                QStringList args = QProcess::splitCommand(arg);
-                for (QString& a : args)
-                    a = terminal ? '\'' + a + '\'' : a;
-                got << QString("exit %1").arg(
-                    terminal ? run({"-qec", TESVARON_CLI_BINARY " " + args.join(' '), "/dev/null"},
-                                   "script")
-                             : run(args));
+                const QStringList args = QProcess::splitCommand(arg);
+                const QString line = TESVARON_CLI_BINARY " '" + args.join("' '") + '\'';
+                got << QString("exit %1").arg(terminal ? run({"-qec", line, "/dev/null"}, "script")
+                                                       : run(args));
                 write("out", cli.readAllStandardOutput());
                 write("err", cli.readAllStandardError());
             } else if (word == "file") {
