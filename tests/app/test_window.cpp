@@ -389,6 +389,8 @@ private slots:
         rig.form->show(), rig.form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
         QVERIFY(rig.found());
+        QTest::keyClick(rig.form.get(), Qt::Key_F5); // reads from the history view only
+        QVERIFY(!rig.form->download().running);
         rig.form->TabStrip1->clickTab(2);
         rig.form->Button_read->setFocus();
         QTest::keyClick(rig.form->Button_read, Qt::Key_Space);

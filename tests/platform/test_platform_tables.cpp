@@ -118,6 +118,8 @@ private slots:
                                {PrintItem::Text, row == 7 ? QString(14, 'W') : "12kV"},
                                {PrintItem::ToColumn, {}, 30},
                                {PrintItem::Text, row == 7 ? "pushed" : "35kV"}});
+        printer.printLine({{PrintItem::Text, "above"}}); // lines of text alone go down too
+        printer.printLine({{PrintItem::Text, "below"}});
         QVERIFY(printer.EndDoc(nullptr));
         QCOMPARE(printer.outputFile(), dir.filePath("p.pdf")); // named in the window's status bar
         if (QSysInfo::kernelType() == "winnt") QSKIP("Wine runs no poppler tools for us");
@@ -131,7 +133,7 @@ private slots:
             return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
         };
         QVERIFY(top("pushed") > top("WWWWWWWWWWWWWW") + 5);
-        QVERIFY(top("7") > 0 && top("WWWWWWWWWWWWWW") == top("7"));
+        QVERIFY(top("7") > 0 && top("WWWWWWWWWWWWWW") == top("7") && top("below") > top("above"));
 
         QPrinter nowhere(QPrinter::HighResolution);
         nowhere.setOutputFormat(QPrinter::PdfFormat);
