@@ -147,6 +147,7 @@ private slots:
         w.from->setDate(QDate(2026, 12, 1));
         w.to->setDate(QDate(2026, 12, 5));
         QCOMPARE(w.downloads->rowCount(), 0);
+        QVERIFY(w.trendButton->isEnabled() && !w.csvButton->isEnabled()); // the live trend stays
 
         // A session on demand in the trend.
         w.tabs->setCurrentIndex(1);

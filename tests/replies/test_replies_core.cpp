@@ -73,9 +73,10 @@ private slots:
     void numberBoundaries()
     {
         const auto f = formatFixed;
-        QCOMPARE((QStringList{f(12.5f, 0), f(2.5f, 0), f(0.45f, 1), f(9.95f, 1), f(1.005f, 2),
-                              f(0.0049f, 2), f(-0.04f, 1), voltageNumber(below(10.0f))}),
-                 (QStringList{"13", "3", "0.5", "10.0", "1.01", "0.00", "0.0", "10.0"}));
+        QCOMPARE(
+            (QStringList{f(12.5f, 0), f(2.5f, 0), f(0.45f, 1), f(9.95f, 1), f(1.005f, 2),
+                         f(0.0049f, 2), f(-0.04f, 1), f(-1.25f, 1), voltageNumber(below(10.0f))}),
+            (QStringList{"13", "3", "0.5", "10.0", "1.01", "0.00", "0.0", "-1.3", "10.0"}));
         QList<float> classes{lineVoltageClass(0.0f)};
         for (const float bound : {3.5f, 8.0f, 27.0f, 55.0f, 98.0f, 185.0f})
             classes << lineVoltageClass(below(bound)) << lineVoltageClass(bound);
