@@ -366,9 +366,12 @@ Outcome runWatch(const Options& options, Interrupt& interrupt)
         }
     } else if (!options.csv.isEmpty()) {
         csv.setFileName(options.csv);
+        // A file grows; a device (a terminal, /dev/null) cannot seek to an end, so it is written.
+        const QFileInfo info(options.csv);
+        const QIODevice::OpenMode grow =
+            info.exists() && !info.isFile() ? QIODevice::NotOpen : QIODevice::Append;
         const bool opened =
-            !QFileInfo(options.csv).isDir() &&
-            csv.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+            !info.isDir() && csv.open(QIODevice::WriteOnly | grow | QIODevice::Unbuffered);
         if (!opened || (csv.size() == 0 && csv.write(watchCsvHeader()) < 0)) {
             complain(
                 CliText::tr("无法写入 %1：%2")

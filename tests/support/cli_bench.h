@@ -138,7 +138,8 @@ struct Bench
                 got << QString("exit %1").arg(terminal ? run({"-qec", line, "/dev/null"}, "script")
                                                        : run(args));
                 write("out", cli.readAllStandardOutput());
-                write("err", cli.readAllStandardError());
+                if (cli.processChannelMode() != QProcess::MergedChannels)
+                    write("err", cli.readAllStandardError());
             } else if (word == "file") {
                 write("", file(arg));
             }
