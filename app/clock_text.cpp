@@ -73,9 +73,18 @@ bool isSeparator(QChar c)
     return c.isSpace() || c.isPunct();
 }
 
-// The pattern without time zone or milliseconds, without the brackets and separators left
-// around them, and with seconds after the minutes; empty when it has no minutes.
-QString cleaned(const QString& pattern)
+bool isClean(QString text, const QLocale& locale)
+{
+    for (const QString& marker : {locale.amText(), locale.pmText()})
+        if (!marker.isEmpty()) text.remove(marker, Qt::CaseInsensitive);
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c.isDigit() || isSeparator(c); });
+}
+
+} // namespace
+
+// Brackets and separators left around what went are dropped too.
+QString clockPattern(const QString& pattern)
 {
     std::vector<Piece> kept;
     for (Piece& piece : split(pattern)) {
@@ -138,20 +147,10 @@ QString cleaned(const QString& pattern)
     return out;
 }
 
-bool isClean(QString text, const QLocale& locale)
-{
-    for (const QString& marker : {locale.amText(), locale.pmText()})
-        if (!marker.isEmpty()) text.remove(marker, Qt::CaseInsensitive);
-    return std::all_of(text.begin(), text.end(),
-                       [](QChar c) { return c.isDigit() || isSeparator(c); });
-}
-
-} // namespace
-
 QString clockText(const QTime& time, const QLocale& locale)
 {
     for (const QLocale::FormatType type : {QLocale::LongFormat, QLocale::ShortFormat}) {
-        const QString pattern = cleaned(locale.timeFormat(type));
+        const QString pattern = clockPattern(locale.timeFormat(type));
         if (pattern.isEmpty()) continue;
         const QString text = locale.toString(time, pattern);
         if (!text.isEmpty() && isClean(text, locale)) return text;

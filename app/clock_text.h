@@ -14,4 +14,8 @@ namespace tesvaron {
 // such as the day period "B", come out as stray letters).
 QString clockText(const QTime& time, const QLocale& locale);
 
+// A locale's time pattern without time zone or milliseconds, and with seconds after the minutes;
+// empty when it has no minutes.
+QString clockPattern(const QString& pattern);
+
 } // namespace tesvaron

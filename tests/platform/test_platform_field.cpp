@@ -206,6 +206,13 @@ private slots:
         QCOMPARE(clockText(time, QLocale(QStringLiteral("ja_JP"))), QStringLiteral("13:07:48"));
     }
 
+    // Patterns as locales write them: zones, milliseconds and what frames them go, seconds come.
+    void clockPatterns()
+    {
+        for (const QStringList& r : test::tableRows("clock-patterns"))
+            QCOMPARE(clockPattern(r[0]), r.value(1));
+    }
+
     void qtDialogButtonsReadChinese()
     {
         const QRegularExpression accelerator(QStringLiteral("\\(&\\w\\)|&"));
