@@ -628,6 +628,34 @@ private slots:
         QVERIFY(looksAsGolden(f, QTest::currentDataTag()));
     }
 
+    // The program itself: --version and --help answer without a display, an unknown option is
+    // refused, and a second copy hands over to the running one and ends.
+    void program()
+    {
+        if (QSysInfo::kernelType() == "winnt") QSKIP("Qt answers --help in a message box there");
+        QTemporaryDir home, runtime; // both private
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "TESVARON_PORTS"})
+            env.insert(name, home.path());
+        env.insert("XDG_RUNTIME_DIR", runtime.path()), env.insert("LC_ALL", "zh_CN.UTF-8");
+        QProcess first, other;
+        first.setProcessEnvironment(env), other.setProcessEnvironment(env);
+        const auto run = [&](const QStringList& args) {
+            other.start(TESVARON_APP_BINARY, args);
+            return other.waitForFinished(30000) ? other.exitCode() : -1;
+        };
+        QVERIFY(run({"--version"}) == 0 &&
+                other.readAllStandardOutput() == "tesvaron " TESVARON_VERSION "\n");
+        QVERIFY(run({"--help"}) == 0 &&
+                readsAsGolden(QString(other.readAllStandardOutput()).split('\n'), "program-help",
+                              "/\\S+/"));
+        QCOMPARE(run({"--bogus"}), 1);
+        first.start(TESVARON_APP_BINARY, {});
+        QTRY_VERIFY(QFileInfo::exists(home.filePath("tesvaron/archive.sqlite")));
+        QVERIFY(run({}) == 0 && first.state() == QProcess::Running);
+        first.kill(), first.waitForFinished();
+    }
+
     // What listeners are told: the instrument, each reading, a download's start, total, rows and
     // end (whole or cut short), and the session's end when the window closes.
     void measurementsAnnounced()
