@@ -9,6 +9,7 @@
 
 using namespace tesvaron;
 using tesvaron::test::fetched;
+using tesvaron::test::hex;
 
 class TestLinkCore : public QObject
 {
@@ -21,22 +22,11 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("rxNeed");
-        const struct
-        {
-            int kind, start, count;
-            const char* hex;
-            int rxNeed;
-        } rows[] = {
-            {1, 1, 10, "a10401010a0e", 54},  {1, 1, 3, "a10401010307", 19},
-            {1, 90, 10, "a104015a0a55", 54}, {1, 100, 10, "a10401630167", 9},
-            {1, 95, 10, "a104015f055f", 29}, {1, 1, 25, "a10401010a0e", 54},
-            {1, 10, 1, "a104010a010e", 9},   {1, 99, 1, "a10401630167", 9},
-            {2, 7, 9, "a10402000006", 5},    {5, 0, 0, "a1040555aafe", 6},
-            {6, 3, 4, "a10406000002", 8},
-        };
-        for (const auto& r : rows)
-            QTest::addRow("kind %d start %d count %d", r.kind, r.start, r.count)
-                << r.kind << r.start << r.count << QByteArray::fromHex(r.hex) << r.rxNeed;
+        for (const QStringList& r : test::tableRows("request-frames"))
+            QTest::addRow("kind %s start %s count %s", qPrintable(r[0]), qPrintable(r[1]),
+                          qPrintable(r[2]))
+                << r[0].toInt() << r[1].toInt() << r[2].toInt() << hex(qPrintable(r[3]))
+                << r[4].toInt();
     }
     void requestFrames()
     {

@@ -74,25 +74,9 @@ private slots:
         QTest::addColumn<int>("selected");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("type");
-        const auto row = [](const char* typed, int selected, const char* name, int type) {
-            QTest::addRow("%s @%d", typed, selected)
-                << QString(typed) << selected << QString(name) << type;
-        };
-        // History: txt, xls, xlsx.
-        row("d/报告.xlsx", 1, "d/报告.xlsx", 3);
-        row("d/报告.XLS", 1, "d/报告.XLS", 2);
-        row("d/报告.txt", 3, "d/报告.txt", 1);
-        row("d/报告", 2, "d/报告.xls", 2);
-        row("d/报告", 0, "d/报告.txt", 1);
-        row("d/报告.", 3, "d/报告.xlsx", 3);
-        row("d/报告.doc", 1, "d/报告.doc.txt", 1);
-        row("d/v1.2/报告", 2, "d/v1.2/报告.xls", 2);
-        row("c:\\tesvaron\\a.b\\报告", 1, "c:\\tesvaron\\a.b\\报告.txt", 1);
-        // Realtime: picture (jpg, jpeg), text. Marked -1 to pick the realtime types.
-        row("实时.jpeg", -2, "实时.jpeg", 1);
-        row("实时.txt", -1, "实时.txt", 2);
-        row("实时.png", -2, "实时.png.txt", 2);
-        row("实时.TXT.jpg", -2, "实时.TXT.jpg", 1);
+        for (const QStringList& r : test::tableRows("save-names"))
+            QTest::addRow("%s @%s", qPrintable(r[0]), qPrintable(r[1]))
+                << r[0] << r[1].toInt() << r[2] << r[3].toInt();
     }
     void saveNames()
     {
