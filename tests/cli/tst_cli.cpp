@@ -4,6 +4,7 @@
 #include "output/text_files.h"
 #include "sim/instrument.h"
 #include "tests/support/cli_bench.h"
+#include "tests/support/data.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -23,27 +24,9 @@ class TstCli : public QObject
 private slots:
     void arguments_data()
     {
-        // Named by the command line: command, COM, device, output, json, ms, count, duration ms,
-        // csv.
         QTest::addColumn<QString>("parsed");
-        const auto row = [](const char* line, const char* parsed) {
-            QTest::newRow(line) << QString(parsed);
-        };
-        row("read --port com3 -o a.csv", "3 3  a.csv false 1500 0 0 ");
-        row("find --port ttyACM0 --json", "2 0 /dev/ttyACM0  true 1500 0 0 ");
-        row("read --json", "3 0   true 1500 0 0 ");
-        row("watch --port /dev/ttyUSB0 --interval 0.5 --count=3 --csv w.csv",
-            "4 0 /dev/ttyUSB0  false 500 3 0 w.csv");
-        row("watch --duration 30s --csv -", "4 0   false 1500 0 30000 -");
-        row("watch --duration=2h --json", "4 0   true 1500 0 7200000 ");
-        row("watch --duration 1.5M", "4 0   false 1500 0 90000 ");
-        row("watch --duration 45", "4 0   false 1500 0 45000 ");
-        for (const char* bad :
-             {"read", "read -o a.doc", "find --port COM17", "ports --port COM1",
-              "watch --interval 0", "watch --count x", "find now", "scan", "watch --duration 10x",
-              "watch --duration 0s", "watch --duration -1m", "read -o - --json",
-              "watch --json --csv -", "ports --json=1", "find --port=", "read -o"})
-            row(bad, "error");
+        for (const QStringList& r : tesvaron::test::tableRows("arguments"))
+            QTest::newRow(qPrintable(r[0])) << r[1];
     }
     void arguments()
     {

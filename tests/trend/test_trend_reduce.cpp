@@ -1,5 +1,6 @@
 // Reducing readings to pixel columns: extremes kept in order, breaks kept as breaks.
 
+#include "tests/support/data.h"
 #include "trend/trend_reduce.h"
 
 #include <QTest>
@@ -7,9 +8,6 @@
 using namespace tesvaron;
 
 namespace {
-
-// Shorthand for a run: (ms, value) pairs.
-using Run = QList<QPointF>;
 
 // 10 columns over [0, 1000): column c holds ms 100c .. 100c + 99.
 TrendSample at(qint64 ms, float kv, float a = 0, bool over = false, bool gap = false)
@@ -29,28 +27,22 @@ private slots:
         QTest::addColumn<QList<TrendSample>>("samples");
         QTest::addColumn<TrendRuns>("ground");
         QTest::addColumn<QList<qreal>>("marks");
-        QTest::newRow("one column keeps min then max in time order")
-            << QList<TrendSample>{at(0, 5), at(10, 2), at(20, 9), at(30, 4)}
-            << TrendRuns{Run{{10, 2}, {20, 9}}} << QList<qreal>{};
-        QTest::newRow("max before min stays in that order")
-            << QList<TrendSample>{at(0, 5), at(10, 9), at(20, 1)}
-            << TrendRuns{Run{{10, 9}, {20, 1}}} << QList<qreal>{};
-        QTest::newRow("each column its own extremes; a flat one is a single point")
-            << QList<TrendSample>{at(0, 1), at(50, 3), at(100, 7), at(150, 7), at(250, 4)}
-            << TrendRuns{Run{{0, 1}, {50, 3}, {100, 7}, {250, 4}}} << QList<qreal>{};
-        QTest::newRow("the instrument lost: two runs")
-            << QList<TrendSample>{at(0, 1), at(50, 2), at(60, 3, 0, false, true), at(70, 4)}
-            << TrendRuns{Run{{0, 1}, {50, 2}}, Run{{60, 3}, {70, 4}}} << QList<qreal>{};
-        QTest::newRow("readings too far apart are not joined")
-            << QList<TrendSample>{at(0, 1), at(400, 2), at(500, 3)}
-            << TrendRuns{Run{{0, 1}}, Run{{400, 2}, {500, 3}}} << QList<qreal>{};
-        QTest::newRow("over range: a mark per column, no value, the line broken")
-            << QList<TrendSample>{at(0, 1), at(100, 650, 0, true), at(120, 700, 0, true),
-                                  at(200, 2)}
-            << TrendRuns{Run{{0, 1}}, Run{{200, 2}}} << QList<qreal>{100};
-        QTest::newRow("only the window's readings")
-            << QList<TrendSample>{at(-50, 8), at(990, 3), at(1000, 8)} << TrendRuns{Run{{990, 3}}}
-            << QList<qreal>{};
+        for (const QStringList& r : test::tableRows("runs")) {
+            QList<TrendSample> samples;
+            for (const QString& s : r[1].split(' ')) // ms:kV, then over or gap
+                samples << at(s.section(':', 0, 0).toLongLong(), s.section(':', 1, 1).toFloat(), 0,
+                              s.endsWith("over"), s.endsWith("gap"));
+            TrendRuns runs;
+            for (const QString& run : r[2].split(" | ")) {
+                runs.append(QList<QPointF>{});
+                for (const QString& p : run.split(' '))
+                    runs.last() << QPointF(p.section(',', 0, 0).toDouble(),
+                                           p.section(',', 1).toDouble());
+            }
+            QTest::newRow(qPrintable(r[0]))
+                << samples << runs
+                << (r.value(3).isEmpty() ? QList<qreal>{} : QList<qreal>{r[3].toDouble()});
+        }
     }
     void runs()
     {
