@@ -201,6 +201,8 @@ private slots:
         QVERIFY(test::looksAsGolden(trend, "trend-live"));
         TrendWindow later(nullptr, answers, live); // opened later, it has them all too
         QCOMPARE(later.chart->samples().size(), trend.chart->samples().size());
+        trend.shown->setCurrentIndex(1), emit trend.shown->activated(1); // 全部: from the first
+        QCOMPARE(trend.chart->spanFrom(), t0.toMSecsSinceEpoch());
 
         trend.reportButton->click();
         if (QSysInfo::kernelType() == "winnt") QSKIP("Wine runs no poppler tools for us");
